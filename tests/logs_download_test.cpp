@@ -1,0 +1,271 @@
+// kvlogs from the command line to raw.dat against the emulated logger: texts, requests, retries,
+// the CRC error budget and the endings when the logger or the disk fails.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <regex>
+#include <string>
+#include <vector>
+
+#include "devlink.h"
+#include "download.h"
+#include "run.h"
+#include "sim.h"
+#include "support.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using testsupport::Capture;
+
+constexpr std::time_t kNow = 1749896459; // 2025-06-14 10:20:59 UTC
+
+const std::string kHead = "Korvane plus Tripscope v.1.01a - free software for Korvane plus loggers, "
+                          "without any warranty\r\n"
+                          "usage :\r\nConnect your KV+ to PC via USB , device must be on - and let "
+                          "the magic start :)\r\n\n";
+
+const std::string kCard = "\r\n\r\nKorvane+ found \r\n\tID : 0A:1B:02:3D:05 \r\n"
+                          "\tBattery : 3600 mV\r\n\tHW: 2.8 \r\n\tSW: 1.14 \r\n"
+                          "\tTotal time : 7199 sec = 1 h \r\n\r\n";
+
+// A log whose records are never point records (type byte 0), with varied data.
+std::vector<std::uint8_t> patternLog() {
+    std::vector<std::uint8_t> log(sim::LOG_SIZE);
+    std::uint32_t x = 12345;
+    for (std::size_t i = 0; i < log.size(); ++i) {
+        x = x * 1103515245U + 12345U;
+        log[i] = (i % 32 == 0) ? 0 : static_cast<std::uint8_t>(x >> 16);
+    }
+    return log;
+}
+
+sim::Scenario scenarioWith(std::vector<sim::Fault> faults = {}) {
+    sim::Scenario s;
+    s.battery = 3600;
+    s.mac = {0x0A, 0x1B, 0x02, 0x3D, 0x05};
+    s.hw = {2, 8};
+    s.sw = {1, 14};
+    s.globalTime = 7199;
+    s.log = patternLog();
+    s.faults = std::move(faults);
+    return s;
+}
+
+// Exchange number of the request for (page, part) on a healthy run: exchange 1 is the query.
+std::uint32_t exchangeOf(unsigned page, unsigned part) {
+    return 2 + (page - 256) * 128 + part;
+}
+
+struct Outcome {
+    int status;
+    std::string out, err;
+};
+
+class KvlogsRun : public ::testing::Test {
+  protected:
+    Outcome run(const sim::Scenario& scenario, std::vector<std::string> args = {}) {
+        sim::reset(scenario);
+        std::vector<std::string> words{"kvlogs"};
+        words.insert(words.end(), args.begin(), args.end());
+        std::vector<char*> argv;
+        for (auto& w : words) argv.push_back(w.data());
+        Capture out, err;
+        const int status = logs::run(static_cast<int>(argv.size()), argv.data(), out.stream(),
+                                     err.stream());
+        return {status, out.text(), err.text()};
+    }
+    std::vector<std::uint8_t> raw() const { return testsupport::readBytes("raw.dat"); }
+
+    testsupport::TempDir dir;
+    testsupport::ScopedTimeZone zone{"UTC0"};
+    testsupport::ScopedClock clock{kNow};
+};
+
+std::string progress(unsigned percent) {
+    char text[32];
+    std::snprintf(text, sizeof text, "\rDownloading data : %3u%%", percent);
+    return text;
+}
+
+TEST_F(KvlogsRun, ACompleteDownloadStoresTheWholeLogAndAnalysesIt) {
+    const Outcome got = run(scenarioWith());
+    EXPECT_EQ(got.status, 0);
+    EXPECT_EQ(raw(), sim::logMemory());
+    ASSERT_EQ(got.out.rfind(kHead + kCard, 0), 0U) << got.out.substr(0, 400);
+    const std::string tail = "Done...\r\nDirectory created: 2025-06-14_10-20\n"
+                             "File size = 1048576 bytes\r\n";
+    ASSERT_GE(got.out.size(), tail.size());
+    EXPECT_EQ(got.out.substr(got.out.size() - tail.size()), tail);
+
+    // One progress text per page: 0 after two pages, 1 after three, 50 after 128, 100 at the end.
+    const std::string downloads = got.out.substr((kHead + kCard).size());
+    EXPECT_EQ(downloads.rfind(progress(0) + progress(0) + progress(1), 0), 0U);
+    std::size_t count = 0;
+    for (std::size_t at = downloads.find("\rDownloading"); at != std::string::npos;
+         at = downloads.find("\rDownloading", at + 1))
+        ++count;
+    EXPECT_EQ(count, 256U);
+    const std::size_t page128 = 127 * progress(0).size();
+    EXPECT_EQ(downloads.substr(page128, progress(50).size()), progress(50));
+    EXPECT_NE(downloads.find(progress(100) + progress(100) + "Done...\r\n"), std::string::npos);
+    EXPECT_EQ(got.err, "");
+}
+
+TEST_F(KvlogsRun, RequestsCarryPagePartAndTheStoredPageFlag) {
+    run(scenarioWith());
+    const auto& requests = sim::requests();
+    ASSERT_EQ(requests.size(), 1U + 32768U);
+    using Bytes = std::vector<std::uint8_t>;
+    const auto head = [](const Bytes& r) { return Bytes(r.begin(), r.begin() + 6); };
+    EXPECT_EQ(head(requests[1]), (Bytes{0x00, 0x0E, 0x01, 0x00, 0x00, 0x00}));
+    EXPECT_EQ(head(requests[exchangeOf(256, 127) - 1]), (Bytes{0x00, 0x0E, 0x01, 0x00, 0x7F, 0x00}));
+    EXPECT_EQ(head(requests[exchangeOf(257, 0) - 1]), (Bytes{0x00, 0x0E, 0x01, 0x01, 0x00, 0x01}));
+    EXPECT_EQ(head(requests.back()), (Bytes{0x00, 0x0E, 0x01, 0xFF, 0x7F, 0x01}));
+    for (const Bytes& r : requests) {
+        ASSERT_EQ(r.size(), 64U);
+        EXPECT_EQ(Bytes(r.begin() + 6, r.end()), Bytes(58, 0));
+    }
+}
+
+TEST_F(KvlogsRun, WrongEchoesAndTimeOutsAreRetriedWithoutCountingAsErrors) {
+    const std::uint32_t k = exchangeOf(300, 6);
+    const Outcome got = run(scenarioWith({{k, sim::FaultKind::WrongPart, 1},
+                                          {k + 1, sim::FaultKind::WrongCommand, 1},
+                                          {k + 2, sim::FaultKind::WrongPage, 1},
+                                          {k + 3, sim::FaultKind::LostReply, 3},
+                                          {k + 6, sim::FaultKind::LateReply, 1}}));
+    EXPECT_EQ(got.status, 0);
+    EXPECT_EQ(raw(), sim::logMemory());
+    const auto& requests = sim::requests();
+    for (std::uint32_t e = k; e < k + 7; ++e) EXPECT_EQ(requests[e], requests[k - 1]) << e;
+    EXPECT_NE(got.out.find("...."), std::string::npos);
+    EXPECT_EQ(got.out.find("....."), std::string::npos);
+    EXPECT_EQ(got.out.find("CRC error"), std::string::npos);
+}
+
+TEST_F(KvlogsRun, ACrcErrorPrintsBothCrcsAndAsksForThePartAgain) {
+    const std::uint32_t k = exchangeOf(256, 3);
+    const Outcome got = run(scenarioWith({{k, sim::FaultKind::BadDataCrc, 1}}));
+    EXPECT_EQ(got.status, 0);
+    EXPECT_EQ(raw(), sim::logMemory());
+    EXPECT_EQ(sim::requests()[k], sim::requests()[k - 1]);
+    const std::uint8_t crc = devlink::crc8Over(sim::logMemory().data() + 3 * 32, 32);
+    char calculated[8];
+    std::snprintf(calculated, sizeof calculated, "%02X", unsigned{crc});
+    const std::regex text(std::string("CRC error\r\ncalculatedCRC=") + calculated +
+                          ", received ([0-9A-F]{2})\r\n\rDownloading");
+    std::smatch match;
+    ASSERT_TRUE(std::regex_search(got.out, match, text)) << got.out.substr(0, 600);
+    EXPECT_NE(match[1].str(), calculated);
+}
+
+TEST_F(KvlogsRun, TwoHundredCrcErrorsAreToleratedAndThe201stEndsTheProgram) {
+    const std::uint32_t k = exchangeOf(260, 0);
+    const Outcome tolerated = run(scenarioWith({{k, sim::FaultKind::BadDataCrc, 150},
+                                                {k + 5000, sim::FaultKind::BadDataCrc, 50}}));
+    EXPECT_EQ(tolerated.status, 0);
+    EXPECT_EQ(raw(), sim::logMemory());
+    fs::remove_all("2025-06-14_10-20");
+
+    const Outcome ended = run(scenarioWith({{k, sim::FaultKind::BadDataCrc, 150},
+                                            {k + 5000, sim::FaultKind::BadDataCrc, 51}}));
+    EXPECT_EQ(ended.status, 1);
+    EXPECT_EQ(ended.out.find("Done..."), std::string::npos);
+    const std::regex lastTexts("CRC error\r\ncalculatedCRC=[0-9A-F]{2}, received [0-9A-F]{2}\r\n$");
+    EXPECT_TRUE(std::regex_search(ended.out, lastTexts));
+    const auto stored = raw();
+    const std::size_t pages = (k + 5000 - 150 - 2) / 128;
+    ASSERT_EQ(stored.size(), pages * 4096);
+    EXPECT_TRUE(std::equal(stored.begin(), stored.end(), sim::logMemory().begin()));
+    EXPECT_FALSE(fs::exists("2025-06-14_10-20"));
+}
+
+TEST_F(KvlogsRun, ASilentLoggerEndsTheDownloadAndKeepsTheWholePages) {
+    sim::Scenario scenario = scenarioWith();
+    scenario.silentFrom = exchangeOf(270, 77);
+    const Outcome got = run(scenario);
+    EXPECT_EQ(got.status, 1);
+    EXPECT_NE(got.out.find(std::string(logs::SILENT_REQUEST_LIMIT, '.')), std::string::npos);
+    EXPECT_NE(got.err.find("stopped answering"), std::string::npos) << got.err;
+    EXPECT_NE(got.err.find("14 of 256 pages (57344 bytes) saved in raw.dat"), std::string::npos)
+        << got.err;
+    EXPECT_EQ(raw(), std::vector<std::uint8_t>(sim::logMemory().begin(),
+                                               sim::logMemory().begin() + 14 * 4096));
+    EXPECT_EQ(got.out.find("Done..."), std::string::npos);
+}
+
+TEST_F(KvlogsRun, AnUnpluggedLoggerEndsTheDownload) {
+    sim::Scenario scenario = scenarioWith();
+    scenario.unpluggedFrom = exchangeOf(257, 1);
+    const Outcome got = run(scenario);
+    EXPECT_EQ(got.status, 1);
+    EXPECT_NE(got.err.find("stopped answering"), std::string::npos) << got.err;
+    EXPECT_NE(got.err.find("1 of 256 pages"), std::string::npos) << got.err;
+    EXPECT_EQ(raw().size(), 4096U);
+    EXPECT_EQ(sim::counters().writes, exchangeOf(257, 1) - 1 + devlink::FAILED_READ_LIMIT);
+}
+
+TEST_F(KvlogsRun, RawDatThatCannotBeCreatedStopsBeforeTheDownload) {
+    fs::create_directory("raw.dat");
+    const Outcome got = run(scenarioWith());
+    EXPECT_EQ(got.status, 1);
+    EXPECT_EQ(got.err.rfind("Cannot create raw.dat: ", 0), 0U) << got.err;
+    EXPECT_EQ(sim::requests().size(), 1U);
+    EXPECT_EQ(got.out.find("Done..."), std::string::npos);
+}
+
+#ifdef __linux__
+TEST_F(KvlogsRun, AFullDiskIsReportedAndNotTakenForSuccess) {
+    sim::reset(scenarioWith());
+    Capture out, err;
+    devlink::Connection link(out.stream(), err.stream());
+    ASSERT_TRUE(link.findDevice());
+    ASSERT_TRUE(link.openDevice(true, false));
+    ASSERT_EQ(link.queryDevice(false), devlink::QueryResult::Identified);
+    EXPECT_EQ(logs::downloadLog(link, "/dev/full"), logs::DownloadResult::FileError);
+    EXPECT_NE(err.text().find("Cannot write /dev/full: No space left on device"),
+              std::string::npos)
+        << err.text();
+    EXPECT_EQ(sim::requests().size(), 1U + 128U);
+}
+#endif
+
+TEST_F(KvlogsRun, WithAnArgumentAndNoLoggerNothingIsReadOrWritten) {
+    testsupport::writeFile("raw.dat", "keep me");
+    sim::Scenario scenario;
+    scenario.devices = 0;
+    const Outcome got = run(scenario, {"x"});
+    EXPECT_EQ(got.status, 0);
+    EXPECT_EQ(got.out, kHead + "Device not found \r\n");
+    EXPECT_EQ(testsupport::readFile("raw.dat"), "keep me");
+}
+
+TEST_F(KvlogsRun, WithAnArgumentAndNoRawDatTheRunEndsAfterDone) {
+    const Outcome got = run(scenarioWith(), {"skip", "download"});
+    EXPECT_EQ(got.status, 0);
+    EXPECT_EQ(got.out, kHead + kCard + "Done...\r\n");
+    EXPECT_EQ(sim::requests().size(), 1U);
+    EXPECT_TRUE(fs::is_empty(fs::current_path()));
+}
+
+TEST_F(KvlogsRun, ALoggerThatCannotBeOpenedIsReported) {
+    sim::Scenario scenario = scenarioWith();
+    scenario.openFails = true;
+    const Outcome got = run(scenario);
+    EXPECT_EQ(got.status, -1);
+    EXPECT_EQ(got.out, kHead + "Failed to open device!\n");
+    EXPECT_NE(got.err.find("Cannot open the logger"), std::string::npos);
+    EXPECT_TRUE(sim::requests().empty());
+}
+
+TEST(DownloadPercent, CountsWholePercentOf255Pages) {
+    struct Case {
+        unsigned pages, percent;
+    };
+    for (const Case c : {Case{1, 0}, Case{2, 0}, Case{3, 1}, Case{128, 50}, Case{255, 100},
+                         Case{256, 100}})
+        EXPECT_EQ(logs::downloadPercent(c.pages), c.percent) << c.pages;
+}
+
+} // namespace
