@@ -34,6 +34,10 @@ enum class FaultKind {
     LateReply,    // the reply is held back: this read times out and the next read delivers it
                   // before the reply to the next request
 };
+// WrongPage adds 1 to the echoed low byte; BadDataCrc and BadPageCrc flip every bit of their byte.
+// WrongPage, WrongPart, BadDataCrc and BadPageCrc change only replies to CMD_READ_PART and
+// CMD_WRITE_PART; a fault at an exchange without a reply changes nothing but FailedRead and
+// WriteFails, which fail the calls as described.
 
 struct Fault {
     std::uint32_t exchange = 1; // first exchange affected
@@ -42,7 +46,8 @@ struct Fault {
 };
 
 struct Scenario {
-    unsigned devices = 1;   // matching devices listed by hid_enumerate (0, 1 or 2)
+    unsigned devices = 1;   // matching devices listed by hid_enumerate (0, 1 or 2), with serial
+                            // numbers L"KV0001" and L"KV0002"; both are views of the one logger
     bool initFails = false; // hid_init returns -1
     bool openFails = false; // hid_open returns null; hid_error(NULL) says why
 
@@ -57,7 +62,9 @@ struct Scenario {
     std::optional<std::uint32_t> unpluggedFrom; // from this exchange on writes and reads fail (-1)
     std::optional<std::uint32_t> silentFrom;    // from this exchange on every read times out
 
-    // Log memory, pages 256..511 (LOG_SIZE bytes). Empty: the synthetic demo log.
+    // Log memory, pages 256..511 (LOG_SIZE bytes). Empty: the synthetic demo log. A shorter log is
+    // padded with erased bytes 0xFF, a longer one cut. CMD_READ_PART outside the log memory (pages
+    // outside 256..511, parts above 127) reads erased bytes 0xFF.
     std::vector<std::uint8_t> log;
 
     // Overrides of the stored-image checks; without them the device judges what it stored.
@@ -76,8 +83,8 @@ const std::vector<std::vector<std::uint8_t>>& requests();
 // Calls made on the hidapi surface, for assertions.
 struct Counters {
     unsigned init = 0, exit = 0, enumerate = 0, open = 0, close = 0, writes = 0, reads = 0;
-    unsigned openDevices = 0;        // handles open right now
-    unsigned liveEnumerations = 0;   // lists handed out and not freed
+    unsigned openDevices = 0;              // handles open right now
+    unsigned liveEnumerations = 0;         // lists handed out and not freed
     std::vector<std::wstring> openSerials; // serial passed to each hid_open ("" for none)
 };
 const Counters& counters();
