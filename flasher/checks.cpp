@@ -1,0 +1,77 @@
+// The stored image checks: CMD_CHECK_FIRMWARE, CMD_CHECK_INTEGRITY, CMD_WRITE_STATUS, CMD_FINISH.
+#include "checks.h"
+
+#include <cstdio>
+
+namespace flasher {
+
+namespace {
+
+constexpr std::uint8_t FIRMWARE_GOOD = 1;
+
+void writeLine(std::FILE* out, const char* text) {
+    std::fputs(text, out);
+    std::fputc('\n', out);
+}
+
+// One request of the checks: only the report number and the command code are written.
+void exchange(devlink::Connection& link, std::uint8_t command) {
+    link.outputBuffer[0] = 0;
+    link.outputBuffer[1] = command;
+    (void)link.sendPacket();
+    (void)link.receivePacket(link.PacketFromPC.Contents.data(), CHECK_TIMEOUT_MS);
+}
+
+// The firmware check's reply is shown as it stands, even a stale one: the device's verdict byte
+// is the only judgement.
+void checkFirmware(devlink::Connection& link) {
+    exchange(link, devlink::CMD_CHECK_FIRMWARE);
+    const std::uint8_t* reply = link.PacketFromPC.Contents.data();
+    std::fprintf(link.out, "\tSize = %d bytes CRC %04X \r\n",
+                 static_cast<int>(devlink::getBE32(reply, 1)),
+                 static_cast<unsigned>(devlink::getBE16(reply, 5)));
+    std::fprintf(link.out, "\tDevice says that this firmware is %s \r\n",
+                 reply[7] == FIRMWARE_GOOD ? "OK :)" : "WRONG :(");
+}
+
+// Ends the flashing on the device. Sent as a proper request (report number 0, CMD_FINISH as the
+// command) so that it reaches the device the same way on every platform; no reply follows.
+void sendFinish(devlink::Connection& link) {
+    link.outputBuffer[0] = 0;
+    link.outputBuffer[1] = devlink::CMD_FINISH;
+    (void)link.sendPacket();
+}
+
+} // namespace
+
+void checkStoredImage(devlink::Connection& link) {
+    std::FILE* out = link.out;
+    writeLine(out, "Checking firmware stored in device ...\r");
+    checkFirmware(link);
+
+    writeLine(out, "\r\nChecking integrity firmware&graphics stored at device ...\r");
+    exchange(link, devlink::CMD_CHECK_INTEGRITY);
+    const std::uint8_t* reply = link.PacketFromPC.Contents.data();
+    if (reply[0] != devlink::CMD_CHECK_INTEGRITY) {
+        writeLine(out, "Wrong response or timeout \r");
+        return;
+    }
+    const std::uint32_t whole_size = devlink::getBE32(reply, 1);
+    const std::uint16_t CRCwf = devlink::getBE16(reply, 5);
+    const std::uint16_t calculatedCRCwf = devlink::getBE16(reply, 7);
+    std::fprintf(out, "\tWhole size: %u bytes, signatured CRC: %04X\r\n",
+                 static_cast<unsigned>(whole_size), static_cast<unsigned>(CRCwf));
+    std::fprintf(out, "\tCRC calculated inside the device: %04X \r\n",
+                 static_cast<unsigned>(calculatedCRCwf));
+    if (calculatedCRCwf != CRCwf) {
+        writeLine(out, "Something went wrong - Graphics data aren't consistent with firmware\r");
+        return;
+    }
+    writeLine(out, "\tFirmware and Graphics data are consistent :)\r");
+    writeLine(out, "\rRestart your device and have fun with new firmware (first boot may take "
+                   "longer)\r");
+    exchange(link, devlink::CMD_WRITE_STATUS);
+    sendFinish(link);
+}
+
+} // namespace flasher

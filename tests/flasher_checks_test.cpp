@@ -1,0 +1,147 @@
+// kvflash's stored image checks against the emulated logger's replies: texts and requests.
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "devlink.h"
+#include "flasher.h"
+#include "sim.h"
+#include "support.h"
+
+namespace {
+
+using testsupport::Capture;
+using testsupport::TempDir;
+
+sim::Packet reply(std::initializer_list<std::uint8_t> head) {
+    sim::Packet packet{};
+    std::copy(head.begin(), head.end(), packet.begin());
+    return packet;
+}
+
+const sim::Packet FIRMWARE_OK = reply({17, 0x00, 0x07, 0xA1, 0x20, 0x12, 0x34, 0x01});
+const sim::Packet FIRMWARE_WRONG = reply({17, 0x00, 0x07, 0xA1, 0x20, 0x12, 0x34, 0x02});
+const sim::Packet CONSISTENT = reply({18, 0x00, 0x00, 0x10, 0x00, 0x00, 0xAB, 0x00, 0xAB});
+const sim::Packet INCONSISTENT = reply({18, 0x00, 0x01, 0x00, 0x00, 0x12, 0x34, 0x12, 0x35});
+const sim::Packet NOT_INTEGRITY = reply({17, 0x00, 0x01, 0x00, 0x00, 0x12, 0x34, 0x12, 0x34});
+
+const std::string FIRMWARE_HEAD = "Checking firmware stored in device ...\r\n";
+const std::string OK_LINES = "\tSize = 500000 bytes CRC 1234 \r\n"
+                             "\tDevice says that this firmware is OK :) \r\n";
+const std::string WRONG_LINES = "\tSize = 500000 bytes CRC 1234 \r\n"
+                                "\tDevice says that this firmware is WRONG :( \r\n";
+// A firmware check that got no reply prints the reply to the closing packet (page 3454, part
+// 127, nothing else set by the emulated logger in bytes 4 to 7).
+const std::string STALE_LINES = "\tSize = 226393856 bytes CRC 0000 \r\n"
+                                "\tDevice says that this firmware is WRONG :( \r\n";
+const std::string INTEGRITY_HEAD =
+    "\r\nChecking integrity firmware&graphics stored at device ...\r\n";
+const std::string CONSISTENT_LINES =
+    "\tWhole size: 4096 bytes, signatured CRC: 00AB\r\n"
+    "\tCRC calculated inside the device: 00AB \r\n"
+    "\tFirmware and Graphics data are consistent :)\r\n"
+    "\rRestart your device and have fun with new firmware (first boot may take longer)\r\n";
+const std::string INCONSISTENT_LINES =
+    "\tWhole size: 65536 bytes, signatured CRC: 1234\r\n"
+    "\tCRC calculated inside the device: 1235 \r\n"
+    "Something went wrong - Graphics data aren't consistent with firmware\r\n";
+const std::string WRONG_RESPONSE = "Wrong response or timeout \r\n";
+
+struct CheckCase {
+    const char* name;
+    std::optional<sim::Packet> firmwareReply;
+    std::optional<sim::Packet> integrityReply;
+    std::vector<sim::Fault> faults;
+    std::string text;          // everything printed from the first check on
+    std::vector<int> commands; // requests after the closing packet
+};
+
+class Checks : public ::testing::TestWithParam<CheckCase> {};
+
+// A 20-byte image: the query, one part and the closing packet come before the checks.
+TEST_P(Checks, PrintTheDevicesFiguresAndSendOnlyWhatTheVerdictAllows) {
+    const CheckCase& c = GetParam();
+    TempDir dir;
+    sim::Scenario scenario;
+    scenario.checkFirmwareReply = c.firmwareReply;
+    scenario.checkIntegrityReply = c.integrityReply;
+    scenario.faults = c.faults;
+    sim::reset(scenario);
+    testsupport::writeBytes("firmware.vxo",
+                            {20, 0, 0, 0, 0, 0, 20, 0, 0, 0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10});
+    char program[] = "kvflash";
+    char* argv[] = {program, nullptr};
+    Capture out, err;
+
+    EXPECT_EQ(flasher::run(1, argv, out.stream(), err.stream()), 0);
+
+    const std::string text = out.text();
+    const std::size_t at = text.find(FIRMWARE_HEAD);
+    ASSERT_NE(at, std::string::npos) << text;
+    EXPECT_EQ(text.substr(at), c.text);
+    const auto& requests = sim::requests();
+    ASSERT_GE(requests.size(), 3u);
+    const std::vector<std::uint8_t> closing = requests[2];
+    std::vector<int> commands;
+    for (std::size_t i = 3; i < requests.size(); ++i) {
+        commands.push_back(requests[i].at(1));
+        EXPECT_EQ(requests[i].at(0), 0) << "request " << i;
+        // Only bytes 0 and 1 are set: the rest is what the closing packet left.
+        EXPECT_TRUE(std::equal(closing.begin() + 2, closing.end(), requests[i].begin() + 2))
+            << "request " << i;
+    }
+    EXPECT_EQ(commands, c.commands);
+    EXPECT_EQ(sim::finishReceived(), c.commands.size() == 4);
+}
+
+constexpr int FW = devlink::CMD_CHECK_FIRMWARE;
+constexpr int IN = devlink::CMD_CHECK_INTEGRITY;
+constexpr int WS = devlink::CMD_WRITE_STATUS;
+constexpr int FIN = devlink::CMD_FINISH;
+
+INSTANTIATE_TEST_SUITE_P(
+    Replies, Checks,
+    ::testing::Values(CheckCase{"GoodAndConsistent",
+                                FIRMWARE_OK,
+                                CONSISTENT,
+                                {},
+                                FIRMWARE_HEAD + OK_LINES + INTEGRITY_HEAD + CONSISTENT_LINES,
+                                {FW, IN, WS, FIN}},
+                      // Only a verdict of 1 is good; the integrity check follows all the same.
+                      CheckCase{"WrongFirmwareInconsistent",
+                                FIRMWARE_WRONG,
+                                INCONSISTENT,
+                                {},
+                                FIRMWARE_HEAD + WRONG_LINES + INTEGRITY_HEAD + INCONSISTENT_LINES,
+                                {FW, IN}},
+                      CheckCase{"IntegrityReplyOfAnotherCommand",
+                                FIRMWARE_OK,
+                                NOT_INTEGRITY,
+                                {},
+                                FIRMWARE_HEAD + OK_LINES + INTEGRITY_HEAD + WRONG_RESPONSE,
+                                {FW, IN}},
+                      CheckCase{"NoFirmwareReply",
+                                FIRMWARE_OK,
+                                CONSISTENT,
+                                {{4, sim::FaultKind::LostReply, 1}},
+                                FIRMWARE_HEAD + STALE_LINES + INTEGRITY_HEAD + CONSISTENT_LINES,
+                                {FW, IN, WS, FIN}},
+                      // The buffer still holds the firmware check's reply, whose byte 0 is 17.
+                      CheckCase{"NoIntegrityReply",
+                                FIRMWARE_OK,
+                                CONSISTENT,
+                                {{5, sim::FaultKind::LostReply, 1}},
+                                FIRMWARE_HEAD + OK_LINES + INTEGRITY_HEAD + WRONG_RESPONSE,
+                                {FW, IN}},
+                      // The status request's reply is not used: a lost one changes nothing.
+                      CheckCase{"NoStatusReply",
+                                FIRMWARE_OK,
+                                CONSISTENT,
+                                {{6, sim::FaultKind::LostReply, 1}},
+                                FIRMWARE_HEAD + OK_LINES + INTEGRITY_HEAD + CONSISTENT_LINES,
+                                {FW, IN, WS, FIN}}),
+    [](const auto& test) { return std::string(test.param.name); });
+
+} // namespace
