@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 #include <string>
 
 #include "platform.h"
@@ -72,17 +73,69 @@ Reply exchangePart(Connection& link, std::uint16_t address, std::uint8_t part) {
     return Reply::Accepted;
 }
 
+void reportWriteError(Connection& link, const char* path, int error) {
+    std::fprintf(link.err, "\nCannot write %s: %s\n", path, platform::errorText(error).c_str());
+}
+
+// Counts the ways the logger can fail to give a usable reply, and says when to stop asking.
+class Patience {
+  public:
+    std::optional<DownloadResult> judge(Reply reply) {
+        if (reply == Reply::Failed) {
+            if (failures_.note(-1)) return DownloadResult::DeviceGone;
+            return std::nullopt;
+        }
+        failures_.note(reply == Reply::Missing ? 0 : 1);
+        if (reply == Reply::Missing) {
+            if (++silent_ >= SILENT_REQUEST_LIMIT) return DownloadResult::DeviceSilent;
+            return std::nullopt;
+        }
+        silent_ = 0;
+        if (reply == Reply::WrongEcho) {
+            if (++wrong_ >= WRONG_REPLY_LIMIT) return DownloadResult::DeviceConfused;
+            return std::nullopt;
+        }
+        wrong_ = 0;
+        if (reply == Reply::BadCrc && ++error_ > CRC_ERROR_BUDGET)
+            return DownloadResult::CrcBudgetSpent;
+        return std::nullopt;
+    }
+
+  private:
+    devlink::FailedReads failures_;
+    unsigned silent_ = 0;
+    unsigned wrong_ = 0;
+    unsigned error_ = 0; // CRC errors of the whole download, never reset
+};
+
+// A page is complete: progress text, the page appended to raw.dat, and from now on request byte 5
+// tells the logger that a page has been stored.
+bool storePage(Connection& link, RawFile& output,
+               const std::array<std::uint8_t, devlink::PAGE_SIZE>& buff, unsigned pagesStored,
+               const char* path) {
+    std::fprintf(link.out, "\rDownloading data : %3d%c", int{downloadPercent(pagesStored)}, '%');
+    std::fflush(link.out);
+    if (!output.append(buff.data(), buff.size())) {
+        reportWriteError(link, path, output.error());
+        return false;
+    }
+    link.outputBuffer[5] = 1;
+    return true;
+}
+
 DownloadResult giveUp(Connection& link, DownloadResult why, unsigned pagesStored) {
     switch (why) {
     case DownloadResult::DeviceSilent:
-        std::fprintf(link.err, "\nThe logger stopped answering: no reply to %u requests in a row.\n",
+        std::fprintf(link.err,
+                     "\nThe logger stopped answering: no reply to %u requests in a row.\n",
                      SILENT_REQUEST_LIMIT);
         break;
     case DownloadResult::DeviceGone:
         devlink::reportDeviceGone(link.err);
         break;
     case DownloadResult::DeviceConfused:
-        std::fprintf(link.err, "\nThe logger sent %u replies in a row that do not match the request.\n",
+        std::fprintf(link.err,
+                     "\nThe logger sent %u replies in a row that do not match the request.\n",
                      WRONG_REPLY_LIMIT);
         break;
     default:
@@ -103,7 +156,6 @@ std::uint8_t downloadPercent(unsigned pagesStored) {
 DownloadResult downloadLog(Connection& link, const char* path) {
     std::uint16_t address = start_address;
     std::uint8_t part = 0;
-    unsigned error = 0;
     std::array<std::uint8_t, devlink::PAGE_SIZE> buff{};
     RawFile output(path);
     if (!output.isOpen()) {
@@ -111,33 +163,19 @@ DownloadResult downloadLog(Connection& link, const char* path) {
                      platform::errorText(output.error()).c_str());
         return DownloadResult::FileError;
     }
-    devlink::FailedReads failures;
-    unsigned silent = 0;
-    unsigned wrong = 0;
+    Patience patience;
     while (address <= stop_address) {
         const Reply reply = exchangePart(link, address, part);
         const unsigned stored = address - start_address;
         if (reply == Reply::Missing || reply == Reply::Failed) {
             std::fputc('.', link.out);
             std::fflush(link.out);
-            if (failures.note(reply == Reply::Failed ? -1 : 0))
-                return giveUp(link, DownloadResult::DeviceGone, stored);
-            if (reply == Reply::Missing && ++silent >= SILENT_REQUEST_LIMIT)
-                return giveUp(link, DownloadResult::DeviceSilent, stored);
-            continue;
         }
-        failures.note(1);
-        silent = 0;
-        if (reply == Reply::WrongEcho) {
-            if (++wrong >= WRONG_REPLY_LIMIT)
-                return giveUp(link, DownloadResult::DeviceConfused, stored);
-            continue;
+        if (const auto end = patience.judge(reply)) {
+            // The CRC budget's end is told by the CRC texts alone.
+            return *end == DownloadResult::CrcBudgetSpent ? *end : giveUp(link, *end, stored);
         }
-        wrong = 0;
-        if (reply == Reply::BadCrc) {
-            if (++error > CRC_ERROR_BUDGET) return DownloadResult::CrcBudgetSpent;
-            continue;
-        }
+        if (reply != Reply::Accepted) continue;
         std::memcpy(buff.data() + devlink::PART_SIZE * part, link.inputBuffer.data() + 5,
                     devlink::PART_SIZE);
         if (part < devlink::PARTS_PER_PAGE - 1) {
@@ -146,18 +184,11 @@ DownloadResult downloadLog(Connection& link, const char* path) {
         }
         part = 0;
         ++address;
-        std::fprintf(link.out, "\rDownloading data : %3d%c", int{downloadPercent(stored + 1)}, '%');
-        std::fflush(link.out);
-        if (!output.append(buff.data(), buff.size())) {
-            std::fprintf(link.err, "\nCannot write %s: %s\n", path,
-                         platform::errorText(output.error()).c_str());
+        if (!storePage(link, output, buff, stored + 1, path))
             return giveUp(link, DownloadResult::FileError, stored);
-        }
-        link.outputBuffer[5] = 1;
     }
     if (!output.close()) {
-        std::fprintf(link.err, "\nCannot write %s: %s\n", path,
-                     platform::errorText(output.error()).c_str());
+        reportWriteError(link, path, output.error());
         return DownloadResult::FileError;
     }
     return DownloadResult::Complete;
