@@ -1,0 +1,19 @@
+// The state of one analysis of raw.dat, with its buffers.
+#include "analysis.h"
+
+namespace logs {
+
+namespace {
+
+// Large enough that the reads and writes of a full log cost a few hundred system calls, small
+// enough that the analysis stays well inside a few megabytes whatever the log's size.
+constexpr std::size_t kInputBufferSize = 64 * 1024;
+constexpr std::size_t kOutputBufferSize = 128 * 1024;
+
+} // namespace
+
+Analysis::Analysis(std::FILE* dataStream, std::FILE* outStream, std::uint32_t pointTimeLimit)
+    : data(dataStream), out(outStream), timeLimit(pointTimeLimit), scanInput(kInputBufferSize),
+      exportInput(kInputBufferSize), exportOutput(kOutputBufferSize) {}
+
+} // namespace logs

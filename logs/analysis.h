@@ -1,0 +1,30 @@
+// What the flight scan and the two exports of one analysis of raw.dat share.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <vector>
+
+#include "exportdir.h"
+#include "localclock.h"
+
+namespace logs {
+
+// One analysis: the raw.dat stream `data`, the output stream, the export folder, the last
+// accepted point-record time (fixed for the whole analysis, so that the scan and the exports agree
+// on every record), the local clock and the buffers. The buffers are made once here, so the scan
+// and the exports allocate nothing per record or per flight.
+struct Analysis {
+    Analysis(std::FILE* dataStream, std::FILE* outStream, std::uint32_t pointTimeLimit);
+
+    std::FILE* data;
+    std::FILE* out;
+    FolderName folder{};
+    std::uint32_t timeLimit;
+    LocalClock clock;
+    std::vector<std::uint8_t> scanInput;   // the scan's reads of raw.dat
+    std::vector<std::uint8_t> exportInput; // the exports' reads of raw.dat
+    std::vector<char> exportOutput;        // the text of the file being exported
+};
+
+} // namespace logs

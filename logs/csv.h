@@ -1,0 +1,19 @@
+// The CSV export of one flight: a title, a column header and a row per point record.
+#pragma once
+
+#include <cstdint>
+
+#include "analysis.h"
+
+namespace logs {
+
+// Writes the point records at byte offsets `start` through `stop` (inclusive, steps of 32) of
+// raw.dat as the table "%Y-%m-%d_%H-%M-%S.csv", named after the first point record's local time,
+// into the export folder. Other records in the range are passed over.
+// Returns 1 when the range has been processed: the table is complete, or the range held no point
+// record and no file was made. Returns 0, without a message, when the file cannot be created;
+// nothing is left open then. Failed writes are not looked at. A read that ends early ends the
+// table as usual. On a result of 1 `data` stands at `stop` + 32.
+int exportCSV(Analysis& analysis, std::uint64_t start, std::uint64_t stop);
+
+} // namespace logs

@@ -1,0 +1,21 @@
+// The KML 2.2 export of one flight: a placemark per point record and a track through them all.
+#pragma once
+
+#include <cstdint>
+
+#include "analysis.h"
+
+namespace logs {
+
+// Writes the point records at byte offsets `start` through `stop` (inclusive, steps of 32) of
+// raw.dat as the document "%Y-%m-%d_%H_%M_%S.kml", named after the first point record's local
+// time, into the export folder: pass 1 writes the placemarks, pass 2 reads the range again for
+// the track. Other records in the range are passed over.
+// Returns 1 when the range has been processed: the document is complete, or the range held no
+// point record and no file was made. Returns 0 when the file cannot be created, after writing
+// "Error when creating file \r\n" on the analysis' output; nothing is left open then. Failed
+// writes are not looked at. A read that ends early (raw.dat shorter than the range) ends the pass
+// and the document is closed as usual. On a result of 1 `data` stands at `stop` + 32.
+int exportPoints(Analysis& analysis, std::uint64_t start, std::uint64_t stop);
+
+} // namespace logs

@@ -1,0 +1,57 @@
+// Local time of record times through the C library, with a per-hour reuse of conversions.
+#include "localclock.h"
+
+#include <ctime>
+
+#include "platform.h"
+
+namespace logs {
+
+namespace {
+
+bool sameHour(const LocalTime& a, const LocalTime& b) {
+    return a.year == b.year && a.month == b.month && a.day == b.day && a.hour == b.hour;
+}
+
+} // namespace
+
+LocalTime toLocalTime(std::uint64_t seconds) {
+    std::tm converted{};
+    if (!platform::localTime(seconds, converted)) return LocalTime{};
+    LocalTime local;
+    local.year = converted.tm_year + 1900;
+    local.month = converted.tm_mon + 1;
+    local.day = converted.tm_mday;
+    local.hour = converted.tm_hour;
+    local.minute = converted.tm_min;
+    local.second = converted.tm_sec;
+    return local;
+}
+
+LocalTime LocalClock::at(std::uint32_t seconds) {
+    if (valid_ && seconds >= base_ && seconds < end_) {
+        const std::uint32_t intoHour =
+            static_cast<std::uint32_t>(baseTime_.minute * 60 + baseTime_.second) +
+            (seconds - base_);
+        LocalTime local = baseTime_;
+        local.minute = static_cast<int>(intoHour / 60);
+        local.second = static_cast<int>(intoHour % 60);
+        return local;
+    }
+    const LocalTime local = toLocalTime(seconds);
+    valid_ = false;
+    // A leap second (60) or a failed conversion breaks the simple arithmetic: no reuse then.
+    if (local.day == 0 || local.second > 59 || local.minute > 59) return local;
+    const auto leftInHour = static_cast<std::uint32_t>(3600 - (local.minute * 60 + local.second));
+    const std::uint64_t end = std::uint64_t{seconds} + leftInHour;
+    const LocalTime last = toLocalTime(end - 1);
+    if (sameHour(local, last) && last.minute == 59 && last.second == 59) {
+        valid_ = true;
+        base_ = seconds;
+        end_ = end;
+        baseTime_ = local;
+    }
+    return local;
+}
+
+} // namespace logs
