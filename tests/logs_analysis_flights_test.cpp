@@ -32,8 +32,16 @@ std::vector<logs::Flight> split(const std::vector<Point>& points) {
 std::string show(const std::vector<logs::Flight>& flights) {
     std::string text;
     for (const logs::Flight& f : flights) {
-        text += "[" + std::to_string(f.startTime) + ".." + std::to_string(f.stopTime) + " @" +
-                std::to_string(f.startPointer) + ".." + std::to_string(f.stopPointer) + "] ";
+        // Appended piece by piece: GCC 12 warns falsely (-Wrestrict) on "literal" + std::string.
+        text += '[';
+        text += std::to_string(f.startTime);
+        text += "..";
+        text += std::to_string(f.stopTime);
+        text += " @";
+        text += std::to_string(f.startPointer);
+        text += "..";
+        text += std::to_string(f.stopPointer);
+        text += "] ";
     }
     return text;
 }
