@@ -51,7 +51,7 @@ class AnalysisExport : public ::testing::Test {
     }
 
     testsupport::TempDir dir;
-    testsupport::ScopedTimeZone zone{"CET-1CEST,M3.5.0,M10.5.0/3"};
+    testsupport::ScopedTimeZone zone{testsupport::kDaylightSavingZone};
     testsupport::Capture out;
     std::FILE* data = nullptr;
     std::optional<logs::Analysis> analysis;

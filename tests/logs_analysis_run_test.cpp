@@ -40,7 +40,7 @@ class AnalysisRun : public ::testing::Test {
     void TearDown() override { analysistest::expectKmlWellFormed(dir.path()); }
 
     testsupport::TempDir dir;
-    testsupport::ScopedTimeZone zone{"CET-1CEST,M3.5.0,M10.5.0/3"};
+    testsupport::ScopedTimeZone zone{testsupport::kDaylightSavingZone};
     testsupport::ScopedClock clock{kNow};
 };
 

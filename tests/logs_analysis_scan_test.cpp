@@ -23,7 +23,7 @@ using analysistest::point;
 using testsupport::readFile;
 
 constexpr std::time_t kNow = 1614936059; // 2021-03-05 10:20:59 CET
-const char* const kZone = "CET-1CEST,M3.5.0,M10.5.0/3";
+const char* const kZone = testsupport::kDaylightSavingZone;
 const fs::path kFolder = "2021-03-05_10-20";
 const std::string kOk = " exported to -> KML OK ,CVS OK \r\n\r\n";
 
@@ -34,7 +34,7 @@ std::string golden(const char* name) {
 const char* const kExportNames[] = {"2021-03-05_10_20_30.kml", "2021-03-05_10-20-30.csv",
                                     "2021-03-05_10_40_31.kml", "2021-03-05_10-40-31.csv",
                                     "2021-03-05_23_59_58.kml", "2021-03-05_23-59-58.csv",
-                                    "2021-03-28_01_59_50.kml", "2021-03-28_01-59-50.csv",
+                                    "2021-03-14_01_59_50.kml", "2021-03-14_01-59-50.csv",
                                     "2021-03-29_12_00_00.kml", "2021-03-29_12-00-00.csv"};
 
 std::vector<std::string> filesIn(const fs::path& dir) {

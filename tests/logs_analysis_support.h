@@ -132,7 +132,7 @@ inline Bytes goldenLog() {
     Bytes raw =
         join({filled(0xFF), bytesOf(first), bytesOf(notPoint), bytesOf(second), bytesOf(early),
               bytesOf(lone), point(1614985198), point(1614985203), // 23:59:58, 00:00:03
-              point(1616893190), point(1616893210),                // 01:59:50, 03:00:10
+              point(1615683590), point(1615683610),                // 01:59:50, 03:00:10
               point(1617012000), point(1617011900)});
     raw.insert(raw.end(), {0x01, 0x60, 0x42, 0x00});
     return raw;
@@ -142,6 +142,12 @@ inline const char* const kXmllint = "/usr/bin/xmllint";
 
 // Every KML below `dir` parses as well-formed XML (checked where xmllint is installed).
 inline void expectKmlWellFormed(const std::filesystem::path& dir) {
+#ifdef _WIN32
+    // The build machine's xmllint cannot be started from a Windows program; the Linux run checks
+    // the same documents.
+    (void)dir;
+    return;
+#else
     if (!std::filesystem::exists(kXmllint)) return;
     for (const auto& entry : std::filesystem::recursive_directory_iterator(dir)) {
         if (!entry.is_regular_file() || entry.path().extension() != ".kml") continue;
@@ -149,6 +155,7 @@ inline void expectKmlWellFormed(const std::filesystem::path& dir) {
             std::string(kXmllint) + " --noout '" + entry.path().string() + "' 2>&1";
         EXPECT_EQ(std::system(command.c_str()), 0) << entry.path();
     }
+#endif
 }
 
 } // namespace analysistest

@@ -92,8 +92,12 @@ inline void writeBytes(const fs::path& path, const std::vector<std::uint8_t>& by
     out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
 }
 
-// Sets TZ for the life of the object. "CET-1CEST,M3.5.0,M10.5.0/3" has daylight-saving time and
-// reads the same in glibc and in the Windows C runtime's POSIX subset.
+// A zone with daylight-saving time that glibc and the Windows C runtime read alike: the Windows
+// runtime takes only the names and offsets from TZ and always applies the US change dates (second
+// Sunday of March to first Sunday of November, from 2007 on), so the rule spells out those dates.
+inline constexpr const char* kDaylightSavingZone = "CET-1CEST,M3.2.0,M11.1.0";
+
+// Sets TZ for the life of the object.
 class ScopedTimeZone {
   public:
     explicit ScopedTimeZone(const char* zone) {

@@ -1,0 +1,101 @@
+#!/usr/bin/env bash
+# Cross-builds the Windows programs with mingw-w64 and runs the whole test suite under wine.
+#
+# Environment: KV_WIN_BUILD (build folder, default build-win), KV_HIDAPI_SOURCE_DIR (hidapi's
+# source tree, default <build>/hidapi-src, fetched with apt-get source when missing), KV_JOBS
+# (parallel jobs, default 2), KV_SKIP_INSTALL=1 to use the tools already installed.
+set -euo pipefail
+
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+build=${KV_WIN_BUILD:-$root/build-win}
+hidapi_src=${KV_HIDAPI_SOURCE_DIR:-$build/hidapi-src}
+jobs=${KV_JOBS:-2}
+export DEBIAN_FRONTEND=noninteractive
+
+now() { date +%s.%N; }
+since() { awk -v a="$1" -v b="$(now)" 'BEGIN { printf "%.1f", b - a }'; }
+step() { printf '\n== windows: %s\n' "$*"; }
+apt() { apt-get -q -y -o DPkg::Lock::Timeout=600 "$@"; }
+
+install_tools() {
+    step "installing the mingw-w64 toolchain and wine"
+    # apt-get source needs the source index of the same release as the binary packages.
+    local sources=/etc/apt/sources.list.d/kv-debian-src.sources
+    if [[ ! -f $sources ]]; then
+        cat >"$sources" <<'SRC'
+Types: deb-src
+URIs: http://deb.debian.org/debian
+Suites: bookworm
+Components: main
+Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
+SRC
+    fi
+    apt update
+    apt install --no-install-recommends --no-upgrade g++-mingw-w64-x86-64-posix wine64 wine \
+        cmake ninja-build googletest dpkg-dev
+}
+
+fetch_hidapi() {
+    [[ -f $hidapi_src/windows/hid.c && -f $hidapi_src/hidapi/hidapi.h ]] && return
+    step "fetching Debian's hidapi source into $hidapi_src"
+    local scratch
+    scratch=$(mktemp -d)
+    (cd "$scratch" && apt-get -q source hidapi)
+    rm -rf "$hidapi_src"
+    mkdir -p "$(dirname "$hidapi_src")"
+    mv "$scratch"/hidapi-*/ "$hidapi_src"
+    rm -rf "$scratch"
+}
+
+build_programs() {
+    step "configuring and building into $build"
+    cmake -S "$root" -B "$build" -G Ninja \
+        -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" \
+        -DCMAKE_BUILD_TYPE=Release \
+        -DKV_HIDAPI_SOURCE_DIR="$hidapi_src" -DHIDAPI_INCLUDE_DIR="$hidapi_src"
+    cmake --build "$build" -j "$jobs"
+}
+
+# A persistent wineserver with detached streams: otherwise wine's background services hold the
+# caller's pipes open for seconds after every test process.
+start_wine() {
+    step "creating the wine prefix"
+    wine_home=$(mktemp -d)
+    # No Mono or Gecko: a new prefix would otherwise try to install them, with no network here.
+    export WINEPREFIX=$wine_home/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+    mkdir -p "$WINEPREFIX"
+    wineserver -p </dev/null >/dev/null 2>&1
+    wineboot -i </dev/null >/dev/null 2>&1
+}
+
+stop_wine() {
+    if [[ -n ${wine_home:-} ]]; then
+        wineserver -k >/dev/null 2>&1 || true
+        rm -rf "$wine_home"
+    fi
+}
+trap stop_wine EXIT
+trap 'exit 130' INT TERM
+
+t0=$(now)
+if [[ ${KV_SKIP_INSTALL:-0} != 1 ]]; then install_tools; fi
+t_tools=$(since "$t0")
+t1=$(now)
+fetch_hidapi
+t_fetch=$(since "$t1")
+t2=$(now)
+build_programs
+t_build=$(since "$t2")
+t3=$(now)
+start_wine
+t_prefix=$(since "$t3")
+t4=$(now)
+step "running the test suite under wine"
+status=0
+ctest --test-dir "$build" --output-on-failure -j "$jobs" || status=$?
+t_suite=$(since "$t4")
+
+printf '\nwindows timing: toolchain install %ss, hidapi source %ss, wine prefix %ss, ' \
+    "$t_tools" "$t_fetch" "$t_prefix"
+printf 'cross-build %ss, suite under wine %ss\n' "$t_build" "$t_suite"
+exit "$status"
