@@ -52,24 +52,24 @@ std::uint16_t crc16(const std::uint8_t* bytes, std::size_t length, std::uint16_t
     return crc;
 }
 
-std::vector<std::uint8_t> buildImage(const ImageSpec& spec) {
+std::vector<std::uint8_t> buildImage(const ImageSpec& wanted) {
     const std::uint32_t firmwareSize =
-        std::clamp<std::uint32_t>(spec.firmwareSize, 12, FIRMWARE_AREA_SIZE);
-    std::vector<std::uint8_t> image(std::size_t{FIRMWARE_AREA_SIZE} + spec.graphicsSize, 0xFF);
-    Filler filler(spec.seed);
+        std::clamp<std::uint32_t>(wanted.firmwareSize, 12, FIRMWARE_AREA_SIZE);
+    std::vector<std::uint8_t> image(std::size_t{FIRMWARE_AREA_SIZE} + wanted.graphicsSize, 0xFF);
+    Filler filler(wanted.seed);
     for (std::size_t i = 10; i < firmwareSize - 2; ++i)
         image[i] = filler.next();
     for (std::size_t i = FIRMWARE_AREA_SIZE; i < image.size(); ++i)
         image[i] = filler.next();
 
     std::uint16_t firmwareCrc = crc16(image.data() + 10, firmwareSize - 12);
-    if (spec.breakFirmwareCrc) firmwareCrc ^= 0x0101;
+    if (wanted.breakFirmwareCrc) firmwareCrc ^= 0x0101;
     image[firmwareSize - 2] = static_cast<std::uint8_t>(firmwareCrc >> 8);
     image[firmwareSize - 1] = static_cast<std::uint8_t>(firmwareCrc);
 
     std::uint16_t signature = crc16(image.data() + 10, firmwareSize - 10);
-    signature = crc16(image.data() + FIRMWARE_AREA_SIZE, spec.graphicsSize, signature);
-    if (spec.breakSignature) signature ^= 0x8001;
+    signature = crc16(image.data() + FIRMWARE_AREA_SIZE, wanted.graphicsSize, signature);
+    if (wanted.breakSignature) signature ^= 0x8001;
 
     putLE(image, 0, static_cast<std::uint32_t>(image.size()), 4);
     putLE(image, 4, signature, 2);

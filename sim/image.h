@@ -35,6 +35,6 @@ struct ImageSpec {
 // A valid (or deliberately broken) image: firmware area of FIRMWARE_AREA_SIZE bytes, then graphics.
 // A firmwareSize outside 12..FIRMWARE_AREA_SIZE is taken as the nearest of the two. The firmware
 // body and the graphics are pseudo-random bytes from `seed`; the filler is 0xFF.
-std::vector<std::uint8_t> buildImage(const ImageSpec& spec);
+std::vector<std::uint8_t> buildImage(const ImageSpec& wanted);
 
 } // namespace sim

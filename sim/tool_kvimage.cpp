@@ -26,29 +26,29 @@ bool parseNumber(const char* text, std::uint32_t& value) {
     return true;
 }
 
-// Fills `spec` and `out` from the command line; false on anything not understood.
-bool parseArguments(int argc, char** argv, sim::ImageSpec& spec, std::string& out) {
+// Fills `wanted` and `out` from the command line; false on anything not understood.
+bool parseArguments(int argc, char** argv, sim::ImageSpec& wanted, std::string& out) {
     for (int i = 1; i < argc; ++i) {
         const std::string word = argv[i];
         const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
         if (word == "--firmware-size" || word == "--graphics-size" || word == "--seed") {
-            std::uint32_t& field = word == "--seed"            ? spec.seed
-                                   : word == "--graphics-size" ? spec.graphicsSize
-                                                               : spec.firmwareSize;
+            std::uint32_t& field = word == "--seed"            ? wanted.seed
+                                   : word == "--graphics-size" ? wanted.graphicsSize
+                                                               : wanted.firmwareSize;
             if (!parseNumber(value, field)) return false;
             ++i;
         } else if (word == "--break-firmware-crc") {
-            spec.breakFirmwareCrc = true;
+            wanted.breakFirmwareCrc = true;
         } else if (word == "--break-signature") {
-            spec.breakSignature = true;
+            wanted.breakSignature = true;
         } else if (word.empty() || word[0] == '-' || !out.empty()) {
             return false;
         } else {
             out = word;
         }
     }
-    const bool sizeFits = spec.firmwareSize >= 12 && spec.firmwareSize <= sim::FIRMWARE_AREA_SIZE;
-    return !out.empty() && sizeFits && spec.graphicsSize <= sim::GRAPHICS_AREA_SIZE;
+    const bool sizeFits = wanted.firmwareSize >= 12 && wanted.firmwareSize <= sim::FIRMWARE_AREA_SIZE;
+    return !out.empty() && sizeFits && wanted.graphicsSize <= sim::GRAPHICS_AREA_SIZE;
 }
 
 bool writeImage(const std::string& path, const std::vector<std::uint8_t>& image) {
@@ -70,26 +70,26 @@ bool writeImage(const std::string& path, const std::vector<std::uint8_t>& image)
 } // namespace
 
 int main(int argc, char** argv) {
-    sim::ImageSpec spec;
+    sim::ImageSpec wanted;
     std::string out;
-    if (!parseArguments(argc, argv, spec, out)) {
+    if (!parseArguments(argc, argv, wanted, out)) {
         std::fputs(USAGE, stderr);
         std::fprintf(stderr,
                      "  firmware size 12..%u bytes (header included), graphics 0..%u bytes\n",
                      sim::FIRMWARE_AREA_SIZE, sim::GRAPHICS_AREA_SIZE);
         return 2;
     }
-    const std::vector<std::uint8_t> image = sim::buildImage(spec);
+    const std::vector<std::uint8_t> image = sim::buildImage(wanted);
     if (!writeImage(out, image)) return 1;
-    const std::uint32_t size = spec.firmwareSize;
+    const std::uint32_t size = wanted.firmwareSize;
     const unsigned signature = static_cast<unsigned>(image[4] | image[5] << 8);
     const unsigned firmwareCrc = static_cast<unsigned>(image[size - 2] << 8 | image[size - 1]);
     std::printf("kvimage: wrote %s: %s bytes (all_size), firmware_size %u, graphics %u bytes from "
                 "offset %u, seed %u\n",
-                out.c_str(), std::to_string(image.size()).c_str(), size, spec.graphicsSize,
-                sim::FIRMWARE_AREA_SIZE, spec.seed);
+                out.c_str(), std::to_string(image.size()).c_str(), size, wanted.graphicsSize,
+                sim::FIRMWARE_AREA_SIZE, wanted.seed);
     std::printf("kvimage: firmware CRC %04X (%s), signature %04X (%s)\n", firmwareCrc,
-                spec.breakFirmwareCrc ? "broken" : "good", signature,
-                spec.breakSignature ? "broken" : "good");
+                wanted.breakFirmwareCrc ? "broken" : "good", signature,
+                wanted.breakSignature ? "broken" : "good");
     return 0;
 }

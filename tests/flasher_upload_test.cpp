@@ -263,7 +263,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 struct JudgedCase {
     const char* name;
-    sim::ImageSpec spec;
+    sim::ImageSpec wanted;
     std::string verdict;
     std::string integrityEnd;
     bool finished;
@@ -275,7 +275,7 @@ class UploadJudged : public ::testing::TestWithParam<JudgedCase> {};
 TEST_P(UploadJudged, DeviceJudgesTheStoredImage) {
     TempDir dir;
     sim::reset({});
-    const Result result = flash(sim::buildImage(GetParam().spec));
+    const Result result = flash(sim::buildImage(GetParam().wanted));
     EXPECT_NE(
         result.out.find("\tDevice says that this firmware is " + GetParam().verdict + " \r\n"),
         std::string::npos)

@@ -207,7 +207,7 @@ std::uint32_t be32(const Packet& p, std::size_t at) {
 
 struct ImageCase {
     const char* name;
-    sim::ImageSpec spec;
+    sim::ImageSpec wanted;
     bool firmwareGood;
     bool consistent;
 };
@@ -221,9 +221,9 @@ class SimJudgement : public testing::TestWithParam<ImageCase> {};
 // The whole image is stored as the flasher would store it: the firmware's pages and the graphics.
 TEST_P(SimJudgement, JudgesWhatWasStored) {
     const ImageCase& c = GetParam();
-    const Bytes image = sim::buildImage(c.spec);
-    const std::uint32_t firmwareSize = c.spec.firmwareSize;
-    ASSERT_EQ(image.size(), sim::FIRMWARE_AREA_SIZE + c.spec.graphicsSize);
+    const Bytes image = sim::buildImage(c.wanted);
+    const std::uint32_t firmwareSize = c.wanted.firmwareSize;
+    ASSERT_EQ(image.size(), sim::FIRMWARE_AREA_SIZE + c.wanted.graphicsSize);
     Logger logger;
     logger.store(image, 0, (firmwareSize + 4095) / 4096 * 4096);
     logger.store(image, sim::FIRMWARE_AREA_SIZE, image.size());
