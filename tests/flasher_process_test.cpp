@@ -5,44 +5,16 @@
 #include <filesystem>
 #include <string>
 
-#include "support.h"
+#include "process_case.h"
 
 #ifdef __linux__
-#include <sys/wait.h>
-
 namespace {
 
-namespace fs = std::filesystem;
-
-fs::path flasherSim() { return KVFLASH_SIM; }
-
-struct ProcessCase {
-    const char* name;
-    const char* scenario; // settings after the version line
-    const char* args;
-    int exitCode;
-    const char* lastOutput;
-};
+using testsupport::ProcessCase;
 
 class FlasherProcess : public ::testing::TestWithParam<ProcessCase> {};
 
-TEST_P(FlasherProcess, ExitCodeAndLastLine) {
-    const fs::path program = flasherSim();
-    testsupport::TempDir dir;
-    testsupport::writeFile("scenario.txt",
-                           std::string("kvsim-scenario 1\n") + GetParam().scenario + "\n");
-    const std::string command = "KV_SIM_SCENARIO=scenario.txt '" + program.string() + "' " +
-                                GetParam().args + " >out.txt 2>err.txt";
-
-    const int status = std::system(command.c_str());
-
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), GetParam().exitCode);
-    const std::string out = testsupport::readFile("out.txt");
-    const std::string last = GetParam().lastOutput;
-    ASSERT_GE(out.size(), last.size());
-    EXPECT_EQ(out.substr(out.size() - last.size()), last);
-}
+TEST_P(FlasherProcess, ExitCodeAndLastLine) { testsupport::expectProcessEnds(KVFLASH_SIM, GetParam()); }
 
 INSTANTIATE_TEST_SUITE_P(
     Statuses, FlasherProcess,
@@ -53,7 +25,7 @@ INSTANTIATE_TEST_SUITE_P(
                       ProcessCase{"RefusedModel", "hw 3.8", "image.vxo", 0, "sec = 142 h \r\n\r\n"},
                       ProcessCase{"MissingImage", "", "missing.vxo", 0,
                                   "Error opening firmware file\r\n"}),
-    [](const auto& test) { return std::string(test.param.name); });
+    testsupport::processCaseName);
 
 } // namespace
 

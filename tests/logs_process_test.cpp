@@ -3,40 +3,16 @@
 
 #include <string>
 
-#include "support.h"
+#include "process_case.h"
 
 #ifdef __linux__
-#include <sys/wait.h>
-
 namespace {
 
-struct ProcessCase {
-    const char* name;
-    const char* scenario; // settings after the version line
-    const char* args;
-    int exitCode;
-    const char* lastOutput;
-};
+using testsupport::ProcessCase;
 
 class LogsProcess : public ::testing::TestWithParam<ProcessCase> {};
 
-TEST_P(LogsProcess, ExitCodeAndLastText) {
-    testsupport::TempDir dir;
-    testsupport::writeFile("erased.bin", ""); // served padded with 0xFF: an erased log memory
-    testsupport::writeFile("scenario.txt",
-                           std::string("kvsim-scenario 1\n") + GetParam().scenario + "\n");
-    const std::string command = std::string("KV_SIM_SCENARIO=scenario.txt TZ=UTC0 '") + KVLOGS_SIM +
-                                "' " + GetParam().args + " >out.txt 2>err.txt";
-
-    const int status = std::system(command.c_str());
-
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), GetParam().exitCode);
-    const std::string out = testsupport::readFile("out.txt");
-    const std::string last = GetParam().lastOutput;
-    ASSERT_GE(out.size(), last.size()) << out;
-    EXPECT_EQ(out.substr(out.size() - last.size()), last);
-}
+TEST_P(LogsProcess, ExitCodeAndLastText) { testsupport::expectProcessEnds(KVLOGS_SIM, GetParam()); }
 
 INSTANTIATE_TEST_SUITE_P(
     Statuses, LogsProcess,
@@ -48,7 +24,7 @@ INSTANTIATE_TEST_SUITE_P(
         ProcessCase{"CrcBudgetSpent", "log erased.bin\nfault 2 bad-data-crc 201", "", 1,
                     "CRC error\r\ncalculatedCRC=CA, received 35\r\n"},
         ProcessCase{"Complete", "", "", 0, " bytes\r\n"}),
-    [](const ::testing::TestParamInfo<ProcessCase>& param) { return param.param.name; });
+    testsupport::processCaseName);
 
 } // namespace
 #endif
