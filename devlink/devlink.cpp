@@ -24,7 +24,8 @@ std::uint8_t CRC8(std::uint8_t data, std::uint8_t crc) {
 }
 
 std::uint8_t crc8Over(const std::uint8_t* bytes, std::size_t length, std::uint8_t crc) {
-    for (std::size_t i = 0; i < length; ++i) crc = CRC8(bytes[i], crc);
+    for (std::size_t i = 0; i < length; ++i)
+        crc = CRC8(bytes[i], crc);
     return crc;
 }
 
@@ -56,7 +57,8 @@ QueryInfo USB_HID_BOOTLOADER_COMMAND::query() const {
     QueryInfo info;
     info.Command = bytes[0];
     info.Battery = getLE16(bytes, 1);
-    for (std::size_t i = 0; i < info.MAC.size(); ++i) info.MAC[i] = bytes[3 + i];
+    for (std::size_t i = 0; i < info.MAC.size(); ++i)
+        info.MAC[i] = bytes[3 + i];
     info.HW = {bytes[8], bytes[9]};
     info.SW = {bytes[10], bytes[11]};
     info.GlobalTime = getLE32(bytes, 12);
@@ -73,9 +75,13 @@ Connection::~Connection() {
     if (device_info_ != nullptr) hid_free_enumeration(device_info_);
 }
 
-bool Connection::initLibrary() { return hid_init() == 0; }
+bool Connection::initLibrary() {
+    return hid_init() == 0;
+}
 
-void Connection::exitLibrary() { hid_exit(); }
+void Connection::exitLibrary() {
+    hid_exit();
+}
 
 int Connection::sendPacket() {
     if (device_ == nullptr) return -1;

@@ -133,7 +133,8 @@ class FailedReads {
     unsigned count_ = 0;
 };
 
-// The report written (to the error stream) when the device stopped answering (FAILED_READ_LIMIT failed reads in a row).
+// The report written (to the error stream) when the device stopped answering (FAILED_READ_LIMIT
+// failed reads in a row).
 void reportDeviceGone(std::FILE* err);
 
 } // namespace devlink

@@ -39,7 +39,8 @@ QueryResult Connection::queryDevice(bool reportFailures) {
     for (;;) {
         if (sendPacket() == -1 && reportFailures) {
             const std::string reason = platform::narrowText(hid_error(device_));
-            std::fprintf(out, "Send error: %s\n", reason.empty() ? "unknown error" : reason.c_str());
+            std::fprintf(out, "Send error: %s\n",
+                         reason.empty() ? "unknown error" : reason.c_str());
             std::fflush(out);
         }
         const int got = receivePacket(PacketFromPC.Contents.data(), QUERY_TIMEOUT_MS);

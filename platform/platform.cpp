@@ -91,9 +91,13 @@ bool localTime(std::uint64_t seconds, std::tm& out) {
 #endif
 }
 
-std::time_t currentTime() { return fixedTime ? *fixedTime : std::time(nullptr); }
+std::time_t currentTime() {
+    return fixedTime ? *fixedTime : std::time(nullptr);
+}
 
-void setCurrentTimeForTesting(std::optional<std::time_t> fixed) { fixedTime = fixed; }
+void setCurrentTimeForTesting(std::optional<std::time_t> fixed) {
+    fixedTime = fixed;
+}
 
 std::string narrowText(const wchar_t* text) {
     std::string result;

@@ -38,7 +38,8 @@ Identified identify(const sim::Scenario& scenario, bool reportFailures) {
 
 TEST(Identification, RetriesSilentlyUntilTheDeviceAnswersWithItsQueryReply) {
     sim::Scenario scenario;
-    scenario.faults = {fault(1, sim::FaultKind::LostReply, 2), fault(3, sim::FaultKind::WrongCommand),
+    scenario.faults = {fault(1, sim::FaultKind::LostReply, 2),
+                       fault(3, sim::FaultKind::WrongCommand),
                        fault(4, sim::FaultKind::FailedRead)};
     for (const bool report : {true, false}) {
         const Identified got = identify(scenario, report);

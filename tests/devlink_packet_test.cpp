@@ -89,7 +89,8 @@ std::string cardFor(std::uint8_t battLow, std::uint8_t battHigh, std::uint8_t hw
     c[2] = battHigh;
     c[3] = 0x0A, c[4] = 0x1B, c[5] = 0x2C, c[6] = 0x3D, c[7] = 0x05;
     c[8] = hwMajor, c[9] = hwMinor, c[10] = 0xC8, c[11] = 0;
-    for (std::size_t i = 0; i < 4; ++i) c[12 + i] = static_cast<std::uint8_t>(globalTime >> (8 * i));
+    for (std::size_t i = 0; i < 4; ++i)
+        c[12 + i] = static_cast<std::uint8_t>(globalTime >> (8 * i));
     link.printDeviceCard();
     return out.text();
 }

@@ -20,10 +20,11 @@ using testsupport::Capture;
 
 constexpr std::time_t kNow = 1749896459; // 2025-06-14 10:20:59 UTC
 
-const std::string kHead = "Korvane plus Tripscope v.1.01a - free software for Korvane plus loggers, "
-                          "without any warranty\r\n"
-                          "usage :\r\nConnect your KV+ to PC via USB , device must be on - and let "
-                          "the magic start :)\r\n\n";
+const std::string kHead =
+    "Korvane plus Tripscope v.1.01a - free software for Korvane plus loggers, "
+    "without any warranty\r\n"
+    "usage :\r\nConnect your KV+ to PC via USB , device must be on - and let "
+    "the magic start :)\r\n\n";
 
 const std::string kCard = "\r\n\r\nKorvane+ found \r\n\tID : 0A:1B:02:3D:05 \r\n"
                           "\tBattery : 3600 mV\r\n\tHW: 2.8 \r\n\tSW: 1.14 \r\n"
@@ -69,10 +70,11 @@ class KvlogsRun : public ::testing::Test {
         std::vector<std::string> words{"kvlogs"};
         words.insert(words.end(), args.begin(), args.end());
         std::vector<char*> argv;
-        for (auto& w : words) argv.push_back(w.data());
+        for (auto& w : words)
+            argv.push_back(w.data());
         Capture out, err;
-        const int status = logs::run(static_cast<int>(argv.size()), argv.data(), out.stream(),
-                                     err.stream());
+        const int status =
+            logs::run(static_cast<int>(argv.size()), argv.data(), out.stream(), err.stream());
         return {status, out.text(), err.text()};
     }
     std::vector<std::uint8_t> raw() const { return testsupport::readBytes("raw.dat"); }
@@ -119,7 +121,8 @@ TEST_F(KvlogsRun, RequestsCarryPagePartAndTheStoredPageFlag) {
     using Bytes = std::vector<std::uint8_t>;
     const auto head = [](const Bytes& r) { return Bytes(r.begin(), r.begin() + 6); };
     EXPECT_EQ(head(requests[1]), (Bytes{0x00, 0x0E, 0x01, 0x00, 0x00, 0x00}));
-    EXPECT_EQ(head(requests[exchangeOf(256, 127) - 1]), (Bytes{0x00, 0x0E, 0x01, 0x00, 0x7F, 0x00}));
+    EXPECT_EQ(head(requests[exchangeOf(256, 127) - 1]),
+              (Bytes{0x00, 0x0E, 0x01, 0x00, 0x7F, 0x00}));
     EXPECT_EQ(head(requests[exchangeOf(257, 0) - 1]), (Bytes{0x00, 0x0E, 0x01, 0x01, 0x00, 0x01}));
     EXPECT_EQ(head(requests.back()), (Bytes{0x00, 0x0E, 0x01, 0xFF, 0x7F, 0x01}));
     for (const Bytes& r : requests) {
@@ -138,7 +141,8 @@ TEST_F(KvlogsRun, WrongEchoesAndTimeOutsAreRetriedWithoutCountingAsErrors) {
     EXPECT_EQ(got.status, 0);
     EXPECT_EQ(raw(), sim::logMemory());
     const auto& requests = sim::requests();
-    for (std::uint32_t e = k; e < k + 7; ++e) EXPECT_EQ(requests[e], requests[k - 1]) << e;
+    for (std::uint32_t e = k; e < k + 7; ++e)
+        EXPECT_EQ(requests[e], requests[k - 1]) << e;
     EXPECT_NE(got.out.find("...."), std::string::npos);
     EXPECT_EQ(got.out.find("....."), std::string::npos);
     EXPECT_EQ(got.out.find("CRC error"), std::string::npos);
@@ -162,14 +166,14 @@ TEST_F(KvlogsRun, ACrcErrorPrintsBothCrcsAndAsksForThePartAgain) {
 
 TEST_F(KvlogsRun, TwoHundredCrcErrorsAreToleratedAndThe201stEndsTheProgram) {
     const std::uint32_t k = exchangeOf(260, 0);
-    const Outcome tolerated = run(scenarioWith({{k, sim::FaultKind::BadDataCrc, 150},
-                                                {k + 5000, sim::FaultKind::BadDataCrc, 50}}));
+    const Outcome tolerated = run(scenarioWith(
+        {{k, sim::FaultKind::BadDataCrc, 150}, {k + 5000, sim::FaultKind::BadDataCrc, 50}}));
     EXPECT_EQ(tolerated.status, 0);
     EXPECT_EQ(raw(), sim::logMemory());
     fs::remove_all("2025-06-14_10-20");
 
-    const Outcome ended = run(scenarioWith({{k, sim::FaultKind::BadDataCrc, 150},
-                                            {k + 5000, sim::FaultKind::BadDataCrc, 51}}));
+    const Outcome ended = run(scenarioWith(
+        {{k, sim::FaultKind::BadDataCrc, 150}, {k + 5000, sim::FaultKind::BadDataCrc, 51}}));
     EXPECT_EQ(ended.status, 1);
     EXPECT_EQ(ended.out.find("Done..."), std::string::npos);
     const std::regex lastTexts("CRC error\r\ncalculatedCRC=[0-9A-F]{2}, received [0-9A-F]{2}\r\n$");
@@ -224,8 +228,7 @@ TEST_F(KvlogsRun, AFullDiskIsReportedAndNotTakenForSuccess) {
     ASSERT_TRUE(link.openDevice(true, false));
     ASSERT_EQ(link.queryDevice(false), devlink::QueryResult::Identified);
     EXPECT_EQ(logs::downloadLog(link, "/dev/full"), logs::DownloadResult::FileError);
-    EXPECT_NE(err.text().find("Cannot write /dev/full: No space left on device"),
-              std::string::npos)
+    EXPECT_NE(err.text().find("Cannot write /dev/full: No space left on device"), std::string::npos)
         << err.text();
     EXPECT_EQ(sim::requests().size(), 1U + 128U);
 }
@@ -263,8 +266,8 @@ TEST(DownloadPercent, CountsWholePercentOf255Pages) {
     struct Case {
         unsigned pages, percent;
     };
-    for (const Case c : {Case{1, 0}, Case{2, 0}, Case{3, 1}, Case{128, 50}, Case{255, 100},
-                         Case{256, 100}})
+    for (const Case c :
+         {Case{1, 0}, Case{2, 0}, Case{3, 1}, Case{128, 50}, Case{255, 100}, Case{256, 100}})
         EXPECT_EQ(logs::downloadPercent(c.pages), c.percent) << c.pages;
 }
 

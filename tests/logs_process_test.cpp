@@ -12,18 +12,20 @@ using testsupport::ProcessCase;
 
 class LogsProcess : public ::testing::TestWithParam<ProcessCase> {};
 
-TEST_P(LogsProcess, ExitCodeAndLastText) { testsupport::expectProcessEnds(KVLOGS_SIM, GetParam()); }
+TEST_P(LogsProcess, ExitCodeAndLastText) {
+    testsupport::expectProcessEnds(KVLOGS_SIM, GetParam());
+}
 
 INSTANTIATE_TEST_SUITE_P(
     Statuses, LogsProcess,
-    ::testing::Values(
-        ProcessCase{"NoDeviceWithArgument", "devices 0", "x", 0, "Device not found \r\n"},
-        ProcessCase{"NoRawDat", "", "x", 0, "Done...\r\n"},
-        // run() returns -1, which the process shows as 255.
-        ProcessCase{"OpenFails", "open-fails", "", 255, "Failed to open device!\n"},
-        ProcessCase{"CrcBudgetSpent", "log erased.bin\nfault 2 bad-data-crc 201", "", 1,
-                    "CRC error\r\ncalculatedCRC=CA, received 35\r\n"},
-        ProcessCase{"Complete", "", "", 0, " bytes\r\n"}),
+    ::testing::Values(ProcessCase{"NoDeviceWithArgument", "devices 0", "x", 0,
+                                  "Device not found \r\n"},
+                      ProcessCase{"NoRawDat", "", "x", 0, "Done...\r\n"},
+                      // run() returns -1, which the process shows as 255.
+                      ProcessCase{"OpenFails", "open-fails", "", 255, "Failed to open device!\n"},
+                      ProcessCase{"CrcBudgetSpent", "log erased.bin\nfault 2 bad-data-crc 201", "",
+                                  1, "CRC error\r\ncalculatedCRC=CA, received 35\r\n"},
+                      ProcessCase{"Complete", "", "", 0, " bytes\r\n"}),
     testsupport::processCaseName);
 
 } // namespace

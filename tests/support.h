@@ -64,7 +64,8 @@ class Capture {
         std::string result;
         char buffer[4096];
         std::size_t got = 0;
-        while ((got = std::fread(buffer, 1, sizeof buffer, file_)) > 0) result.append(buffer, got);
+        while ((got = std::fread(buffer, 1, sizeof buffer, file_)) > 0)
+            result.append(buffer, got);
         std::fseek(file_, 0, SEEK_END);
         return result;
     }
@@ -89,7 +90,8 @@ inline void writeFile(const fs::path& path, const std::string& text) {
 
 inline void writeBytes(const fs::path& path, const std::vector<std::uint8_t>& bytes) {
     std::ofstream out(path, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
 }
 
 // A zone with daylight-saving time that glibc and the Windows C runtime read alike: the Windows
