@@ -2,6 +2,7 @@
 #include "flasher.h"
 
 #include "checks.h"
+#include "platform.h"
 #include "image_header.h"
 #include "upload.h"
 
@@ -39,7 +40,8 @@ std::FILE* openImage(int argc, char** argv, std::FILE* out) {
     } else {
         writeLine(out, "Firmware to upgrade device = firmware.vxo\r");
     }
-    std::FILE* image = std::fopen(path, "rb");
+    // A folder is no image: Windows refuses to open one, and Linux must not upload one either.
+    std::FILE* image = platform::isDirectory(path) ? nullptr : std::fopen(path, "rb");
     if (image == nullptr) writeLine(out, "Error opening firmware file\r");
     return image;
 }

@@ -5,6 +5,7 @@
 #include "devlink.h"
 #include "download.h"
 #include "flights.h"
+#include "platform.h"
 
 namespace logs {
 
@@ -34,7 +35,8 @@ int run(int argc, char** /*argv*/, std::FILE* out, std::FILE* err) {
     std::fputs("Done...\r\n", out);
     std::fflush(out);
     link.closeDevice();
-    std::FILE* data = std::fopen("raw.dat", "rb");
+    // A folder named raw.dat is no log, on Linux as on Windows, where it cannot be opened.
+    std::FILE* data = platform::isDirectory("raw.dat") ? nullptr : std::fopen("raw.dat", "rb");
     if (data == nullptr) return 0;
     scanFlights(data, out, err);
     std::fflush(out);

@@ -1,6 +1,8 @@
 // kvflash's run against the emulated logger: exit statuses, the model test, the choice of image.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include <string>
 #include <vector>
 
@@ -203,16 +205,20 @@ INSTANTIATE_TEST_SUITE_P(
         ImageChoice{
             {"other.vxo", "third.vxo"}, "Firmware to upgrade device = firmware.vxo\r\n", 0x10}));
 
-TEST(RunImage, MissingNamedImageSendsNothingAfterTheQuery) {
-    TempDir dir;
-    sim::reset({});
-    const Result result = runFlasher({"missing.vxo"});
-    EXPECT_EQ(result.out, BANNER + CARD +
-                              "Korvane+ Found \r\nFirmware to upgrade device = missing.vxo\r\n"
-                              "Error opening firmware file\r\n");
-    EXPECT_EQ(commandsSent(), std::vector<int>{devlink::CMD_QUERY});
-    EXPECT_EQ(result.status, 0);
-    EXPECT_EQ(sim::counters().openDevices, 0u);
+// A missing image, and a folder, which must never be uploaded as an empty image.
+TEST(RunImage, AnUnusableImageSendsNothingAfterTheQuery) {
+    for (const bool folder : {false, true}) {
+        TempDir dir;
+        if (folder) std::filesystem::create_directory("missing.vxo");
+        sim::reset({});
+        const Result result = runFlasher({"missing.vxo"});
+        EXPECT_EQ(result.out, BANNER + CARD +
+                                  "Korvane+ Found \r\nFirmware to upgrade device = missing.vxo\r\n"
+                                  "Error opening firmware file\r\n");
+        EXPECT_EQ(commandsSent(), std::vector<int>{devlink::CMD_QUERY});
+        EXPECT_EQ(result.status, 0);
+        EXPECT_EQ(sim::counters().openDevices, 0u);
+    }
 }
 
 TEST(RunIdentification, FailedWriteIsReportedAndTheQueryIsSentAgain) {

@@ -252,6 +252,14 @@ TEST_F(KvlogsRun, WithAnArgumentAndNoRawDatTheRunEndsAfterDone) {
     EXPECT_TRUE(fs::is_empty(fs::current_path()));
 }
 
+TEST_F(KvlogsRun, AFolderNamedRawDatIsNotAnalysed) {
+    fs::create_directory("raw.dat");
+    const Outcome got = run(scenarioWith(), {"x"});
+    EXPECT_EQ(got.status, 0);
+    EXPECT_EQ(got.out, kHead + kCard + "Done...\r\n");
+    EXPECT_FALSE(fs::exists("2025-06-14_10-20"));
+}
+
 TEST_F(KvlogsRun, ALoggerThatCannotBeOpenedIsReported) {
     sim::Scenario scenario = scenarioWith();
     scenario.openFails = true;
