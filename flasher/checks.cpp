@@ -27,8 +27,9 @@ void exchange(devlink::Connection& link, std::uint8_t command) {
 void checkFirmware(devlink::Connection& link) {
     exchange(link, devlink::CMD_CHECK_FIRMWARE);
     const std::uint8_t* reply = link.PacketFromPC.Contents.data();
-    std::fprintf(link.out, "\tSize = %d bytes CRC %04X \r\n",
-                 static_cast<int>(devlink::getBE32(reply, 1)),
+    // The size is unsigned: a stale or garbled reply must not show a negative size.
+    std::fprintf(link.out, "\tSize = %u bytes CRC %04X \r\n",
+                 static_cast<unsigned>(devlink::getBE32(reply, 1)),
                  static_cast<unsigned>(devlink::getBE16(reply, 5)));
     std::fprintf(link.out, "\tDevice says that this firmware is %s \r\n",
                  reply[7] == FIRMWARE_GOOD ? "OK :)" : "WRONG :(");

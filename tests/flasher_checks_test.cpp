@@ -109,6 +109,15 @@ INSTANTIATE_TEST_SUITE_P(
                                 {},
                                 FIRMWARE_HEAD + OK_LINES + INTEGRITY_HEAD + CONSISTENT_LINES,
                                 {FW, IN, WS, FIN}},
+                      // A size above 2^31 (a garbled reply) still prints as the unsigned size.
+                      CheckCase{"HugeSizeUnsigned",
+                                reply({17, 0xFF, 0xFF, 0xFF, 0xFE, 0x12, 0x34, 0x01}),
+                                CONSISTENT,
+                                {},
+                                FIRMWARE_HEAD + "\tSize = 4294967294 bytes CRC 1234 \r\n" +
+                                    "\tDevice says that this firmware is OK :) \r\n" +
+                                    INTEGRITY_HEAD + CONSISTENT_LINES,
+                                {FW, IN, WS, FIN}},
                       // Only a verdict of 1 is good; the integrity check follows all the same.
                       CheckCase{"WrongFirmwareInconsistent",
                                 FIRMWARE_WRONG,
