@@ -29,29 +29,6 @@ std::uint8_t crc8Over(const std::uint8_t* bytes, std::size_t length, std::uint8_
     return crc;
 }
 
-std::uint16_t getBE16(const std::uint8_t* packet, std::size_t k) {
-    return static_cast<std::uint16_t>((packet[k] << 8) | packet[k + 1]);
-}
-
-std::uint32_t getBE32(const std::uint8_t* packet, std::size_t k) {
-    return (std::uint32_t{packet[k]} << 24) | (std::uint32_t{packet[k + 1]} << 16) |
-           (std::uint32_t{packet[k + 2]} << 8) | std::uint32_t{packet[k + 3]};
-}
-
-void putBE16(std::uint8_t* packet, std::size_t k, std::uint16_t value) {
-    packet[k] = static_cast<std::uint8_t>(value >> 8);
-    packet[k + 1] = static_cast<std::uint8_t>(value & 0xFFU);
-}
-
-std::uint16_t getLE16(const std::uint8_t* packet, std::size_t k) {
-    return static_cast<std::uint16_t>(packet[k] | (packet[k + 1] << 8));
-}
-
-std::uint32_t getLE32(const std::uint8_t* packet, std::size_t k) {
-    return std::uint32_t{packet[k]} | (std::uint32_t{packet[k + 1]} << 8) |
-           (std::uint32_t{packet[k + 2]} << 16) | (std::uint32_t{packet[k + 3]} << 24);
-}
-
 QueryInfo USB_HID_BOOTLOADER_COMMAND::query() const {
     const std::uint8_t* bytes = Contents.data();
     QueryInfo info;

@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "byteorder.h"
+
 struct hid_device_;
 struct hid_device_info;
 
@@ -45,12 +47,6 @@ std::uint8_t CRC8(std::uint8_t data, std::uint8_t crc);
 // The running CRC8 over `length` bytes, starting from `crc`.
 std::uint8_t crc8Over(const std::uint8_t* bytes, std::size_t length, std::uint8_t crc = 0);
 
-// Byte order helpers over a packet or record; k is the position of the first byte.
-std::uint16_t getBE16(const std::uint8_t* packet, std::size_t k);
-std::uint32_t getBE32(const std::uint8_t* packet, std::size_t k);
-void putBE16(std::uint8_t* packet, std::size_t k, std::uint16_t value);
-std::uint16_t getLE16(const std::uint8_t* packet, std::size_t k);
-std::uint32_t getLE32(const std::uint8_t* packet, std::size_t k);
 
 // The device-information fields of a CMD_QUERY reply (bytes 0 to 18, little-endian numbers).
 struct QueryInfo {

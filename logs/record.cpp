@@ -5,24 +5,17 @@
 #include <cstdint>
 #include <limits>
 
+#include "byteorder.h"
+
 namespace logs {
 
 namespace {
 
 constexpr std::int64_t kOneYear = 365LL * 24 * 60 * 60;
 
-std::uint16_t be16(const std::uint8_t* bytes, std::size_t k) {
-    return static_cast<std::uint16_t>((bytes[k] << 8) | bytes[k + 1]);
-}
-
-std::uint32_t be32(const std::uint8_t* bytes, std::size_t k) {
-    return (std::uint32_t{bytes[k]} << 24) | (std::uint32_t{bytes[k + 1]} << 16) |
-           (std::uint32_t{bytes[k + 2]} << 8) | std::uint32_t{bytes[k + 3]};
-}
-
 // The record stores its coordinates as big-endian IEEE-754 single precision.
 float beFloat(const std::uint8_t* bytes, std::size_t k) {
-    return std::bit_cast<float>(be32(bytes, k));
+    return std::bit_cast<float>(devlink::getBE32(bytes, k));
 }
 
 std::int16_t signed16(std::uint16_t value) {
@@ -34,7 +27,7 @@ std::int16_t signed16(std::uint16_t value) {
 static_assert(std::numeric_limits<float>::is_iec559, "coordinates are IEEE-754 single precision");
 
 std::uint32_t recordTime(const std::uint8_t* report) {
-    return be32(report, 1);
+    return devlink::getBE32(report, 1);
 }
 
 std::uint32_t pointTimeLimit(std::time_t now) {
@@ -55,18 +48,18 @@ KVdata decodeRecord(const std::uint8_t* report) {
     record.lat = beFloat(report, 5);
     record.lon = beFloat(report, 9);
     record.speed = report[13];
-    record.AltitudeGPS = signed16(be16(report, 14));
+    record.AltitudeGPS = signed16(devlink::getBE16(report, 14));
     record.Course = static_cast<std::uint16_t>(report[16] * 2U);
     record.Satelites = report[17];
     // The logger stores tens of revolutions; ten times a large value wraps to 16 bits.
-    record.RPM = static_cast<std::uint16_t>(be16(report, 18) * 10U);
-    record.T1 = signed16(be16(report, 20));
-    record.T2 = signed16(be16(report, 22));
+    record.RPM = static_cast<std::uint16_t>(devlink::getBE16(report, 18) * 10U);
+    record.T1 = signed16(devlink::getBE16(report, 20));
+    record.T2 = signed16(devlink::getBE16(report, 22));
     record.Tz = std::bit_cast<std::int8_t>(report[24]);
     record.Fuel = report[25];
-    record.Pressure = be16(report, 26);
-    record.Altitude = signed16(be16(report, 28));
-    record.Vario = signed16(be16(report, 30));
+    record.Pressure = devlink::getBE16(report, 26);
+    record.Altitude = signed16(devlink::getBE16(report, 28));
+    record.Vario = signed16(devlink::getBE16(report, 30));
     return record;
 }
 
