@@ -47,7 +47,6 @@ std::uint8_t CRC8(std::uint8_t data, std::uint8_t crc);
 // The running CRC8 over `length` bytes, starting from `crc`.
 std::uint8_t crc8Over(const std::uint8_t* bytes, std::size_t length, std::uint8_t crc = 0);
 
-
 // The device-information fields of a CMD_QUERY reply (bytes 0 to 18, little-endian numbers).
 struct QueryInfo {
     std::uint8_t Command = 0;
