@@ -2,7 +2,13 @@
 # Installs what building and testing need on Debian 12 (as root, or with sudo when available).
 set -euo pipefail
 packages=(build-essential cmake ninja-build pkg-config libhidapi-dev googletest libgtest-dev
-          libgmock-dev libbenchmark-dev libxml2-utils clang libclang-rt-14-dev locales)
+          libgmock-dev libbenchmark-dev libxml2-utils clang libclang-rt-14-dev locales
+          # kvtrips: command line, JSON, geodesy
+          libcli11-dev rapidjson-dev libgeographiclib-dev
+          # independent readers for the tests: distances, GPX, HTML, the report in a browser
+          python3 python3-geographiclib gpsbabel tidy chromium imagemagick
+          # man pages and the Debian package
+          scdoc lintian dpkg-dev fakeroot file man-db)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
