@@ -18,7 +18,6 @@ A udev rule gives the user at the seat access to the logger, so that the
 programs run without root.")
 set(CPACK_RESOURCE_FILE_LICENSE "${PROJECT_SOURCE_DIR}/LICENSE")
 set(CPACK_STRIP_FILES ON)
-set(CPACK_SOURCE_IGNORE_FILES "/build.*/" "/\\\\.git/" "/demo/")
 
 if(WIN32)
   set(CPACK_GENERATOR ZIP)
