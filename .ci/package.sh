@@ -103,11 +103,13 @@ while IFS= read -r path; do
     [[ -z $path || $path == /. ]] && continue
     if [[ -L $path || -f $path ]]; then
         left+=("$path")
-    elif [[ -d $path && -z $(ls -A "$path") ]]; then
-        left+=("$path/ (empty)") # a folder dpkg made for the package alone
+    elif [[ -d $path && -z $(ls -A "$path") ]] && ! dpkg -S "$path" >/dev/null 2>&1; then
+        left+=("$path/ (empty)") # a folder that dpkg made for this package alone
     fi
 done <"$scratch/files"
 [[ -d /usr/share/doc/$package ]] && left+=("/usr/share/doc/$package/")
 [[ ${#left[@]} -eq 0 ]] || fail "left after purging: ${left[*]}"
-! command -v kvlogs kvflash kvtrips >/dev/null || fail "a program is still on PATH"
+for program in kvflash kvlogs kvtrips; do
+    ! command -v "$program" >/dev/null || fail "$program is still on PATH"
+done
 echo "nothing of $package is left"
