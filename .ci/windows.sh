@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Cross-builds the Windows programs with mingw-w64 and runs the whole test suite under wine.
+# Cross-builds the Windows programs with mingw-w64, runs the whole test suite under wine, and makes
+# and checks the zip korvane-tools-<version>-win64.zip of the programs that the suite ran.
 #
 # Environment: KV_WIN_BUILD (build folder, default build-win), KV_HIDAPI_SOURCE_DIR (hidapi's
 # source tree, default <build>/hidapi-src, fetched with apt-get source when missing), KV_JOBS
@@ -32,7 +33,7 @@ SRC
     fi
     apt update
     apt install --no-install-recommends --no-upgrade g++-mingw-w64-x86-64-posix wine64 wine \
-        cmake ninja-build googletest dpkg-dev
+        cmake ninja-build googletest dpkg-dev unzip
 }
 
 fetch_hidapi() {
@@ -54,6 +55,52 @@ build_programs() {
         -DCMAKE_BUILD_TYPE=Release \
         -DKV_HIDAPI_SOURCE_DIR="$hidapi_src" -DHIDAPI_INCLUDE_DIR="$hidapi_src"
     cmake --build "$build" -j "$jobs"
+}
+
+# The .exe files as the suite runs them: the zip must hold these very files.
+record_programs() {
+    (cd "$build" && find . -name '*.exe' -not -path './_CPack_Packages/*' -exec sha256sum {} +) \
+        >"$build/tested-programs.sha256"
+}
+
+# The zip: the three programs, README.txt with CR LF line ends, the licence and the notices, in
+# one folder named like the zip; each .exe identical to the one that the suite ran.
+package_zip() {
+    step "making and checking the zip"
+    local version zip folder name expected
+    rm -f "$build"/korvane-tools-*-win64.zip
+    (cd "$build" && cpack -G ZIP)
+    version=$(sed -n 's/^set(CPACK_PACKAGE_VERSION "\(.*\)")$/\1/p' "$build/CPackConfig.cmake")
+    folder=korvane-tools-$version-win64
+    zip=$build/$folder.zip
+    [[ -f $zip ]] || { echo "cpack made no $zip" >&2; return 1; }
+    unzip -l "$zip"
+    expected=$(printf "$folder/%s\n" LICENSE.txt NOTICES.txt README.txt kvflash.exe kvlogs.exe \
+        kvtrips.exe)
+    if [[ $(unzip -Z1 "$zip" | grep -v "/$" | LC_ALL=C sort) != "$expected" ]]; then
+        echo "$zip holds other files than:" $expected >&2
+        return 1
+    fi
+    for name in README.txt LICENSE.txt NOTICES.txt; do
+        # Every line ends in CR LF: as many CR as LF bytes, each CR right before an LF.
+        if ! unzip -p "$zip" "$folder/$name" | python3 -c 'import sys
+d = sys.stdin.buffer.read()
+sys.exit(0 if d.count(b"\n") > 0 and d.count(b"\r\n") == d.count(b"\n") == d.count(b"\r") else 1)'
+        then
+            echo "$folder/$name does not have CR LF line ends" >&2
+            return 1
+        fi
+    done
+    for name in kvflash kvlogs kvtrips; do
+        local packed tested
+        packed=$(unzip -p "$zip" "$folder/$name.exe" | sha256sum | cut -d' ' -f1)
+        tested=$(grep -E " \./([^/]+/)*$name\.exe\$" "$build/tested-programs.sha256" | cut -d' ' -f1)
+        if [[ -z $tested || $packed != "$tested" ]]; then
+            echo "$folder/$name.exe is not the $name.exe that the suite ran" >&2
+            return 1
+        fi
+    done
+    echo "zip checked: $zip"
 }
 
 # A persistent wineserver with detached streams: otherwise wine's background services hold the
@@ -91,11 +138,15 @@ start_wine
 t_prefix=$(since "$t3")
 t4=$(now)
 step "running the test suite under wine"
+record_programs
 status=0
 ctest --test-dir "$build" --output-on-failure -j "$jobs" || status=$?
 t_suite=$(since "$t4")
+t5=$(now)
+if [[ $status -eq 0 ]]; then package_zip || status=$?; fi
+t_zip=$(since "$t5")
 
 printf '\nwindows timing: toolchain install %ss, hidapi source %ss, wine prefix %ss, ' \
     "$t_tools" "$t_fetch" "$t_prefix"
-printf 'cross-build %ss, suite under wine %ss\n' "$t_build" "$t_suite"
+printf 'cross-build %ss, suite under wine %ss, zip %ss\n' "$t_build" "$t_suite" "$t_zip"
 exit "$status"
