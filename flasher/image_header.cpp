@@ -46,8 +46,8 @@ std::string imageRefusal(std::FILE* firmware, const ImageHeader& header) {
         return "it cannot be positioned (" + platform::errorText(error) + ")";
     if (std::fseek(firmware, 0, SEEK_SET) != 0) return "it cannot be positioned";
     if (length < IMAGE_HEADER_SIZE)
-        return "it has " + bytes(length) + ", fewer than its " + bytes(IMAGE_HEADER_SIZE) +
-               " header";
+        return "it has " + bytes(length) + ", fewer than its " + std::to_string(IMAGE_HEADER_SIZE) +
+               "-byte header";
     if (length > FIRMWARE_AREA_SIZE + GRAPHICS_AREA_SIZE)
         return "it has " + bytes(length) +
                ", more than the firmware and graphics areas together (" +
