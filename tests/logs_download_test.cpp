@@ -19,6 +19,10 @@
 #include "sim.h"
 #include "support.h"
 
+#ifdef __linux__
+#include <sys/resource.h>
+#endif
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -342,6 +346,29 @@ TEST_F(KvlogsRun, AFullDiskIsReportedAndNotTakenForSuccess) {
         << err.text();
     EXPECT_FALSE(fs::exists("raw.dat"));
     EXPECT_EQ(sim::requests().size(), 1U + 128U);
+}
+
+// A file size limit reached in the middle of the fourth page (as a disk that fills): raw.dat.part
+// is cut back to the three whole pages, never left with a piece of a page.
+TEST_F(KvlogsRun, AFailedWriteLeavesOnlyWholePagesInRawDatPart) {
+    testsupport::writeFile("raw.dat", "previous");
+    rlimit old{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
+    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit limited = old;
+    limited.rlim_cur = 3 * 4096 + 1000;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
+    const Outcome got = run(scenarioWith());
+    setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, previousHandler);
+
+    EXPECT_EQ(got.status, 1);
+    EXPECT_EQ(part(), std::vector<std::uint8_t>(sim::logMemory().begin(),
+                                                sim::logMemory().begin() + 3 * 4096));
+    EXPECT_EQ(testsupport::readFile("raw.dat"), "previous");
+    EXPECT_EQ(got.err, "\nkvlogs: cannot write raw.dat.part: " + platform::errorText(EFBIG) +
+                           "; download incomplete: raw.dat.part holds 3 of 256 pages (12288 "
+                           "bytes); raw.dat was left untouched\n");
 }
 #endif
 
