@@ -177,6 +177,18 @@ DownloadResult giveUp(Connection& link, DownloadResult why, unsigned pagesStored
     return why;
 }
 
+// A page is complete: progress text, the page appended to raw.dat.part, and from now on the
+// request tells the logger that a page has been stored. False when the page could not be written.
+bool storePage(Connection& link, PartFile& output,
+               const std::array<std::uint8_t, devlink::PAGE_SIZE>& buff, unsigned pagesBefore) {
+    std::fprintf(link.out, "\rDownloading data : %3d%c", int{downloadPercent(pagesBefore + 1)},
+                 '%');
+    std::fflush(link.out);
+    if (!output.append(buff.data(), buff.size(), pagesBefore)) return false;
+    link.outputBuffer[5] = 1;
+    return true;
+}
+
 // All pages are in raw.dat.part: sync it and put it in raw.dat's place.
 DownloadResult replaceLog(Connection& link, PartFile& output, const char* path,
                           const char* partPath) {
@@ -231,17 +243,12 @@ DownloadResult downloadLog(Connection& link, const char* path, const char* partP
                         devlink::PART_SIZE);
             if (part < devlink::PARTS_PER_PAGE - 1) {
                 ++part;
-            } else {
-                part = 0;
-                ++address;
-                std::fprintf(link.out, "\rDownloading data : %3d%c",
-                             int{downloadPercent(stored + 1)}, '%');
-                std::fflush(link.out);
-                if (!output.append(buff.data(), buff.size(), stored))
-                    return giveUp(link, DownloadResult::FileError, stored, output, path, partPath);
-                // From now on the request tells the logger that a page has been stored.
-                link.outputBuffer[5] = 1;
+                continue;
             }
+            part = 0;
+            ++address;
+            if (!storePage(link, output, buff, stored))
+                return giveUp(link, DownloadResult::FileError, stored, output, path, partPath);
         }
     }
     return replaceLog(link, output, path, partPath);
