@@ -44,9 +44,10 @@ const char* imagePath(int argc, char** argv) {
     return argc == 2 ? argv[1] : DEFAULT_IMAGE;
 }
 
-// Opens the image after naming it. Returns the open image, or nullptr after saying why.
-std::FILE* openImage(const char* path, devlink::Connection& link) {
-    if (path != DEFAULT_IMAGE) {
+// Opens the image after naming it (`named`: given on the command line). Returns the open image,
+// or nullptr after saying why.
+std::FILE* openImage(const char* path, bool named, devlink::Connection& link) {
+    if (named) {
         std::fprintf(link.out, "Firmware to upgrade device = %s\r\n", path);
     } else {
         writeLine(link.out, "Firmware to upgrade device = firmware.vxo\r");
@@ -116,7 +117,7 @@ const char* verdictText(CheckVerdict verdict, const char* good, const char* bad)
 // the user whether the device holds a good image.
 int flashImage(devlink::Connection& link, int argc, char** argv) {
     const char* path = imagePath(argc, argv);
-    std::FILE* image = openImage(path, link);
+    std::FILE* image = openImage(path, argc == 2, link);
     if (image == nullptr) return STATUS_FAILED;
     const ImageHeader header = readImageHeader(image);
     std::fprintf(link.out, "Firmware size = %u bytes\r\n",
