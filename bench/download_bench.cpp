@@ -45,7 +45,7 @@ void BM_WholeDownload(benchmark::State& state) {
     const char* path = "bench-raw.dat";
     for (auto _ : state) {
         OpenLink open;
-        benchmark::DoNotOptimize(logs::downloadLog(open.link, path));
+        benchmark::DoNotOptimize(logs::downloadLog(open.link, path, "bench-raw.dat.part"));
     }
     std::remove(path);
     state.SetItemsProcessed(state.iterations() * 32768);

@@ -14,18 +14,20 @@ void writeLine(std::FILE* out, const char* text) {
     std::fputc('\n', out);
 }
 
-// One request of the checks: only the report number and the command code are written.
-void exchange(devlink::Connection& link, std::uint8_t command) {
+// One request of the checks: only the report number and the command code are written. True when
+// a reply came that echoes the command.
+bool exchange(devlink::Connection& link, std::uint8_t command) {
     link.outputBuffer[0] = 0;
     link.outputBuffer[1] = command;
     (void)link.sendPacket();
-    (void)link.receivePacket(link.PacketFromPC.Contents.data(), CHECK_TIMEOUT_MS);
+    const int got = link.receivePacket(link.PacketFromPC.Contents.data(), CHECK_TIMEOUT_MS);
+    return got > 0 && link.PacketFromPC.Contents[0] == command;
 }
 
-// The firmware check's reply is shown as it stands, even a stale one: the device's verdict byte
-// is the only judgement.
-void checkFirmware(devlink::Connection& link) {
-    exchange(link, devlink::CMD_CHECK_FIRMWARE);
+// The firmware check's reply is shown as it stands, even a stale one; only a reply that echoes
+// the command counts toward the verdict that decides the exit status.
+CheckVerdict checkFirmware(devlink::Connection& link) {
+    const bool valid = exchange(link, devlink::CMD_CHECK_FIRMWARE);
     const std::uint8_t* reply = link.PacketFromPC.Contents.data();
     // The size is unsigned: a stale or garbled reply must not show a negative size.
     std::fprintf(link.out, "\tSize = %u bytes CRC %04X \r\n",
@@ -33,6 +35,8 @@ void checkFirmware(devlink::Connection& link) {
                  static_cast<unsigned>(devlink::getBE16(reply, 5)));
     std::fprintf(link.out, "\tDevice says that this firmware is %s \r\n",
                  reply[7] == FIRMWARE_GOOD ? "OK :)" : "WRONG :(");
+    if (!valid) return CheckVerdict::NoValidReply;
+    return reply[7] == FIRMWARE_GOOD ? CheckVerdict::Confirmed : CheckVerdict::Wrong;
 }
 
 // Ends the flashing on the device. Sent as a proper request (report number 0, CMD_FINISH as the
@@ -45,17 +49,18 @@ void sendFinish(devlink::Connection& link) {
 
 } // namespace
 
-void checkStoredImage(devlink::Connection& link) {
+CheckResult checkStoredImage(devlink::Connection& link) {
     std::FILE* out = link.out;
+    CheckResult result;
     writeLine(out, "Checking firmware stored in device ...\r");
-    checkFirmware(link);
+    result.firmware = checkFirmware(link);
 
     writeLine(out, "\r\nChecking integrity firmware&graphics stored at device ...\r");
-    exchange(link, devlink::CMD_CHECK_INTEGRITY);
+    const bool valid = exchange(link, devlink::CMD_CHECK_INTEGRITY);
     const std::uint8_t* reply = link.PacketFromPC.Contents.data();
     if (reply[0] != devlink::CMD_CHECK_INTEGRITY) {
         writeLine(out, "Wrong response or timeout \r");
-        return;
+        return result;
     }
     const std::uint32_t whole_size = devlink::getBE32(reply, 1);
     const std::uint16_t CRCwf = devlink::getBE16(reply, 5);
@@ -66,13 +71,16 @@ void checkStoredImage(devlink::Connection& link) {
                  static_cast<unsigned>(calculatedCRCwf));
     if (calculatedCRCwf != CRCwf) {
         writeLine(out, "Something went wrong - Graphics data aren't consistent with firmware\r");
-        return;
+        if (valid) result.integrity = CheckVerdict::Wrong;
+        return result;
     }
+    if (valid) result.integrity = CheckVerdict::Confirmed;
     writeLine(out, "\tFirmware and Graphics data are consistent :)\r");
     writeLine(out, "\rRestart your device and have fun with new firmware (first boot may take "
                    "longer)\r");
-    exchange(link, devlink::CMD_WRITE_STATUS);
+    (void)exchange(link, devlink::CMD_WRITE_STATUS);
     sendFinish(link);
+    return result;
 }
 
 } // namespace flasher

@@ -7,11 +7,13 @@
 
 namespace flasher {
 
-// The whole flashing run for `kvflash [image file]`. Every text goes to `out`; `err` carries only
-// the reason that hidapi gives for a failed open. Returns the exit status:
-//   1  hid_init failed, or the device stopped answering during identification;
-//   0  no device found, and every end after identification (model refused, image not opened,
-//      upload or checks failed or passed);
+// The whole flashing run for `kvflash [image file]`. The protocol's texts go to `out`; every end
+// that is not a success adds one line on `err` that says what failed. Returns the exit status:
+//   0  the logger confirmed both checks, or no device was found;
+//   1  hid_init failed, the device stopped answering during identification, the model was
+//      refused, the image could not be opened or is no image (nothing sent), the upload failed,
+//      or a check said the image is wrong or inconsistent or got no valid reply;
+// 130  Ctrl-C during the upload: the part in flight was finished and nothing more sent;
 //  -1  the device could not be opened.
 // The device, the enumeration list and hidapi itself are released on every path.
 int run(int argc, char** argv, std::FILE* out = stdout, std::FILE* err = stderr);

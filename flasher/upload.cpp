@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <limits>
 
+#include "interrupt.h"
 #include "platform.h"
 
 namespace flasher {
@@ -62,10 +63,21 @@ class PartReader {
     bool positionKnown_ = false; // the image may be positioned anywhere when the upload starts
 };
 
-bool replyMatches(const devlink::Packet& reply, const UploadState& state) {
+bool echoMatches(const devlink::Packet& reply, const UploadState& state) {
     return reply[0] == devlink::CMD_WRITE_PART && reply[1] == (state.page >> 8) &&
-           reply[2] == (state.page & 0xFF) && reply[3] == state.part &&
-           reply[REPLY_PART_CRC] == state.CRC && reply[REPLY_PAGE_CRC] == state.pageCRC;
+           reply[2] == (state.page & 0xFF) && reply[3] == state.part;
+}
+
+bool replyMatches(const devlink::Packet& reply, const UploadState& state) {
+    return echoMatches(reply, state) && reply[REPLY_PART_CRC] == state.CRC &&
+           reply[REPLY_PAGE_CRC] == state.pageCRC;
+}
+
+// Why a reply was not accepted. A missing reply leaves the previous one in the buffer, which is
+// judged (and fails) like a wrong one; the read's result tells the two apart.
+UploadEnd failureOf(int got, const devlink::Packet& reply, const UploadState& state) {
+    if (got <= 0) return UploadEnd::NoReply;
+    return echoMatches(reply, state) ? UploadEnd::WrongCrc : UploadEnd::WrongEcho;
 }
 
 // The part was stored: move to the next one, and on a completed page to the next page (or the
@@ -168,9 +180,11 @@ std::uint8_t prepareWritePart(devlink::Packet& request, std::uint16_t page, std:
     return CRC;
 }
 
-void uploadImage(devlink::Connection& link, std::FILE* firmware, std::uint32_t all_size,
-                 std::uint32_t firmware_size) {
+UploadResult uploadImage(devlink::Connection& link, std::FILE* firmware, std::uint32_t all_size,
+                         std::uint32_t firmware_size) {
+    const platform::InterruptGuard ctrlC;
     UploadState state;
+    UploadResult result;
     PartReader reader(firmware);
     PartData readed{};
     // A reply the device may still owe from before is taken away unjudged.
@@ -181,15 +195,24 @@ void uploadImage(devlink::Connection& link, std::FILE* firmware, std::uint32_t a
         state.CRC =
             prepareWritePart(link.outputBuffer, state.page, state.part, readed, state.pageCRC);
         (void)link.sendPacket();
-        (void)link.receivePacket(link.PacketFromPC.Contents.data(), WRITE_TIMEOUT_MS);
+        const int got = link.receivePacket(link.PacketFromPC.Contents.data(), WRITE_TIMEOUT_MS);
+        result.page = state.page;
+        result.part = state.part;
         if (replyMatches(link.PacketFromPC.Contents, state)) {
             onAcknowledged(link, state, all_size, firmware_size);
         } else {
+            result.end = failureOf(got, link.PacketFromPC.Contents, state);
             reportFailure(link, state);
             state.exit_flag = false;
         }
+        // Ctrl-C: the part in flight has had its reply; not even the closing packet follows.
+        if (platform::interruptRequested()) {
+            result.end = UploadEnd::Interrupted;
+            return result;
+        }
     }
     sendClosingPacket(link, state.page);
+    return result;
 }
 
 } // namespace flasher

@@ -21,13 +21,28 @@ inline constexpr unsigned PART_PAUSE_US = 100;
 
 using PartData = std::array<std::uint8_t, devlink::PART_SIZE>;
 
+// How an upload ended.
+enum class UploadEnd {
+    Complete,    // the end of the file was reached, every part acknowledged
+    NoReply,     // a part's reply did not come (time-out or failed read)
+    WrongEcho,   // a reply named another command, page or part
+    WrongCrc,    // a reply echoed the part but its part or page CRC differed
+    Interrupted, // Ctrl-C: the part in flight was finished and nothing more was sent
+};
+
+struct UploadResult {
+    UploadEnd end = UploadEnd::Complete;
+    std::uint16_t page = 0; // the part the upload ended at (the last one sent)
+    std::uint16_t part = 0;
+};
+
 // Sends the image from FIRMWARE_FIRST_PAGE to the end of the file, one part per exchange, and
-// always ends with the closing packet. The first reply that does not echo the part or whose CRCs
-// differ ends the upload with "Transmission fail ..."; nothing is retried. Progress and failure
-// texts go to link.out. The outcome is not returned: the checks that follow tell the user.
-// The file may be positioned anywhere.
-void uploadImage(devlink::Connection& link, std::FILE* firmware, std::uint32_t all_size,
-                 std::uint32_t firmware_size);
+// ends with the closing packet. The first reply that does not echo the part or whose CRCs differ
+// ends the upload with "Transmission fail ..."; nothing is retried. Progress and failure texts go
+// to link.out. Ctrl-C during the upload ends it after the part in flight, without the closing
+// packet. The file may be positioned anywhere. Returns how the upload ended.
+UploadResult uploadImage(devlink::Connection& link, std::FILE* firmware, std::uint32_t all_size,
+                         std::uint32_t firmware_size);
 
 // The end-of-firmware rule, tested when `page` has just become the next page to send: true when
 // the pages completed from FIRMWARE_FIRST_PAGE hold more than firmware_size + 4096 bytes

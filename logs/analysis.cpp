@@ -1,6 +1,10 @@
 // The state of one analysis of raw.dat, with its buffers.
 #include "analysis.h"
 
+#include <cerrno>
+
+#include "platform.h"
+
 namespace logs {
 
 namespace {
@@ -15,5 +19,12 @@ constexpr std::size_t kOutputBufferSize = 128 * 1024;
 Analysis::Analysis(std::FILE* dataStream, std::FILE* outStream, std::uint32_t pointTimeLimit)
     : data(dataStream), out(outStream), timeLimit(pointTimeLimit), scanInput(kInputBufferSize),
       exportInput(kInputBufferSize), exportOutput(kOutputBufferSize) {}
+
+void Analysis::reportExportFailure(const char* path, int error) {
+    std::fprintf(err, "kvlogs: cannot write %s: %s\n", path,
+                 platform::errorText(error != 0 ? error : EIO).c_str());
+    std::fflush(err);
+    exportFailed = true;
+}
 
 } // namespace logs

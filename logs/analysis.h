@@ -19,12 +19,18 @@ struct Analysis {
 
     std::FILE* data;
     std::FILE* out;
+    std::FILE* err = stderr; // where a failed export is reported
+    bool exportFailed = false;
     FolderName folder{};
     std::uint32_t timeLimit;
     LocalClock clock;
     std::vector<std::uint8_t> scanInput;   // the scan's reads of raw.dat
     std::vector<std::uint8_t> exportInput; // the exports' reads of raw.dat
     std::vector<char> exportOutput;        // the text of the file being exported
+
+    // Says on `err` that the export file `path` could not be written and why (error number
+    // `error`, EIO when 0), and remembers that an export failed.
+    void reportExportFailure(const char* path, int error);
 };
 
 } // namespace logs

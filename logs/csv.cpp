@@ -1,6 +1,7 @@
 // Writes one flight as a CSV table: title, column header, a row per point record, empty line.
 #include "csv.h"
 
+#include <cerrno>
 #include <string_view>
 
 #include "rawdata.h"
@@ -42,11 +43,15 @@ int exportCSV(Analysis& analysis, std::uint64_t start, std::uint64_t stop) {
     TextBuffer text(analysis.exportOutput);
     readRange(reader, start, stop);
     std::FILE* flight = nullptr;
+    PathText path{};
     while (const std::uint8_t* report = nextPointRecord(reader, analysis.timeLimit)) {
         const LocalTime time = analysis.clock.at(recordTime(report));
         if (flight == nullptr) {
-            flight = createExportFile(analysis.folder, "%Y-%m-%d_%H-%M-%S.csv", time);
-            if (flight == nullptr) return 0;
+            flight = createExportFile(analysis.folder, "%Y-%m-%d_%H-%M-%S.csv", time, path);
+            if (flight == nullptr) {
+                analysis.reportExportFailure(path.data(), errno);
+                return 0;
+            }
             text.attach(flight);
             text.putTime("%Y-%m-%d_%H:%M:%S", time);
             text.put(" points from Korvane+\r\n");
@@ -61,6 +66,7 @@ int exportCSV(Analysis& analysis, std::uint64_t start, std::uint64_t stop) {
     }
     seekTo(analysis.data, stop + RECORD_SIZE);
     // A table cut short by a full disk is reported as a failure, never as done.
+    if (!written) analysis.reportExportFailure(path.data(), errno);
     return written ? 1 : 0;
 }
 

@@ -11,8 +11,9 @@ namespace logs {
 // raw.dat as the table "%Y-%m-%d_%H-%M-%S.csv", named after the first point record's local time,
 // into the export folder. Other records in the range are passed over.
 // Returns 1 when the range has been processed: the table is complete, or the range held no point
-// record and no file was made. Returns 0, without a message, when the file cannot be created;
-// nothing is left open then. Failed writes are not looked at. A read that ends early ends the
+// record and no file was made. Returns 0 when the file cannot be created (nothing is left open
+// then) or a write or the close failed, with no text on the analysis' output; the file and the
+// reason go to its error stream (Analysis::reportExportFailure). A read that ends early ends the
 // table as usual. On a result of 1 `data` stands at `stop` + 32.
 int exportCSV(Analysis& analysis, std::uint64_t start, std::uint64_t stop);
 

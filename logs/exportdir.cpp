@@ -2,6 +2,7 @@
 #include "exportdir.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <string>
 
@@ -44,15 +45,18 @@ bool exportPath(const FolderName& folder, std::string_view name, PathText& path)
 }
 
 std::FILE* createExportFile(const FolderName& folder, std::string_view namePattern,
-                            const LocalTime& time) {
+                            const LocalTime& time, PathText& path) {
+    path[0] = '\0';
+    errno = ENAMETOOLONG;
     // Every two pattern characters give at most 11 ("%Y" of any int year).
     std::array<char, 160> name{};
     if (namePattern.size() * 6 >= name.size()) return nullptr;
     const char* end = formatTime(name.data(), namePattern, time);
-    PathText path{};
     if (!exportPath(folder, {name.data(), static_cast<std::size_t>(end - name.data())}, path)) {
+        errno = ENAMETOOLONG;
         return nullptr;
     }
+    errno = 0;
     std::FILE* file = std::fopen(path.data(), "wb");
     if (file != nullptr) std::setvbuf(file, nullptr, _IONBF, 0);
     return file;

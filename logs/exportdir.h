@@ -31,9 +31,10 @@ void create_timestamp_dir(FolderName& folder, std::FILE* out, std::FILE* err);
 bool exportPath(const FolderName& folder, std::string_view name, PathText& path);
 
 // Creates (mode "wb": a file of that name is replaced) the export file whose name is `time`
-// formatted by the strftime pattern `namePattern`, in `folder`. The stream is unbuffered, since
-// the exports hand it large blocks. Returns null when the file cannot be created.
+// formatted by the strftime pattern `namePattern`, in `folder`, and puts its path into `path`.
+// The stream is unbuffered, since the exports hand it large blocks. Returns null, with errno set,
+// when the file cannot be created (ENAMETOOLONG when its path does not fit).
 std::FILE* createExportFile(const FolderName& folder, std::string_view namePattern,
-                            const LocalTime& time);
+                            const LocalTime& time, PathText& path);
 
 } // namespace logs

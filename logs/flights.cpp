@@ -69,8 +69,9 @@ void reportFlight(Analysis& analysis, const Flight& flight, std::uint32_t lp) {
 
 } // namespace
 
-void scanFlights(std::FILE* data, std::FILE* out, std::FILE* err) {
+bool scanFlights(std::FILE* data, std::FILE* out, std::FILE* err) {
     Analysis analysis(data, out, pointTimeLimit(platform::currentTime()));
+    analysis.err = err;
     create_timestamp_dir(analysis.folder, out, err);
 
     RecordReader reader(data, analysis.scanInput);
@@ -90,6 +91,7 @@ void scanFlights(std::FILE* data, std::FILE* out, std::FILE* err) {
     if (const auto flight = splitter.finish()) reportFlight(analysis, *flight, lp);
     std::fprintf(out, "File size = %" PRIu64 " bytes\r\n", file_size);
     std::fclose(data);
+    return !analysis.exportFailed;
 }
 
 } // namespace logs

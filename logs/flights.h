@@ -10,8 +10,9 @@
 namespace logs {
 
 // Analyses `data` (raw.dat open for reading at offset 0) and closes it. Reports go to `out`, the
-// export folder's error report to `err`.
-void scanFlights(std::FILE* data, std::FILE* out, std::FILE* err);
+// export folder's and failed exports' error reports to `err`. Returns false when an export failed
+// (the analysis goes on after it).
+bool scanFlights(std::FILE* data, std::FILE* out, std::FILE* err);
 
 // Point records more than this many seconds apart belong to different flights.
 inline constexpr std::uint32_t FLIGHT_GAP = 600;

@@ -1,6 +1,7 @@
 // Writes one flight as a KML 2.2 document: the point placemarks, then the track.
 #include "kml.h"
 
+#include <cerrno>
 #include <string_view>
 
 #include "rawdata.h"
@@ -82,15 +83,18 @@ void writePlacemark(TextBuffer& text, const KVdata& point, const LocalTime& time
 // Pass 1: creates the document at the first point record and writes every point placemark.
 // Returns the open document, or null when the range holds no point record or creation failed
 // (`failed` tells which).
-std::FILE* writePoints(Analysis& analysis, RecordReader& reader, TextBuffer& text, bool& failed) {
+std::FILE* writePoints(Analysis& analysis, RecordReader& reader, TextBuffer& text, bool& failed,
+                       PathText& path) {
     std::FILE* flight = nullptr;
     failed = false;
     while (const std::uint8_t* report = nextPointRecord(reader, analysis.timeLimit)) {
         const LocalTime time = analysis.clock.at(recordTime(report));
         if (flight == nullptr) {
-            flight = createExportFile(analysis.folder, "%Y-%m-%d_%H_%M_%S.kml", time);
+            flight = createExportFile(analysis.folder, "%Y-%m-%d_%H_%M_%S.kml", time, path);
             if (flight == nullptr) {
+                const int error = errno;
                 std::fputs("Error when creating file \r\n", analysis.out);
+                analysis.reportExportFailure(path.data(), error);
                 failed = true;
                 return nullptr;
             }
@@ -126,7 +130,8 @@ int exportPoints(Analysis& analysis, std::uint64_t start, std::uint64_t stop) {
     TextBuffer text(analysis.exportOutput);
     readRange(reader, start, stop);
     bool failed = false;
-    std::FILE* flight = writePoints(analysis, reader, text, failed);
+    PathText path{};
+    std::FILE* flight = writePoints(analysis, reader, text, failed, path);
     if (failed) return 0;
     bool written = true;
     if (flight != nullptr) {
@@ -140,6 +145,7 @@ int exportPoints(Analysis& analysis, std::uint64_t start, std::uint64_t stop) {
     }
     seekTo(analysis.data, stop + RECORD_SIZE);
     // A document cut short by a full disk is reported as a failure, never as done.
+    if (!written) analysis.reportExportFailure(path.data(), errno);
     return written ? 1 : 0;
 }
 

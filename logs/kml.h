@@ -13,9 +13,10 @@ namespace logs {
 // the track. Other records in the range are passed over.
 // Returns 1 when the range has been processed: the document is complete, or the range held no
 // point record and no file was made. Returns 0 when the file cannot be created, after writing
-// "Error when creating file \r\n" on the analysis' output; nothing is left open then. Failed
-// writes are not looked at. A read that ends early (raw.dat shorter than the range) ends the pass
-// and the document is closed as usual. On a result of 1 `data` stands at `stop` + 32.
+// "Error when creating file \r\n" on the analysis' output (nothing is left open then), or when a
+// write or the close failed; either way the file and the reason go to the analysis' error stream
+// (Analysis::reportExportFailure). A read that ends early (raw.dat shorter than the range) ends the
+// pass and the document is closed as usual. On a result of 1 `data` stands at `stop` + 32.
 int exportPoints(Analysis& analysis, std::uint64_t start, std::uint64_t stop);
 
 } // namespace logs

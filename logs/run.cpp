@@ -2,12 +2,40 @@
 // was given, then analyse raw.dat.
 #include "run.h"
 
+#include <cerrno>
+#include <string>
+
 #include "devlink.h"
 #include "download.h"
 #include "flights.h"
+#include "interrupt.h"
 #include "platform.h"
 
 namespace logs {
+
+namespace {
+
+constexpr const char* RAW_DAT = "raw.dat";
+
+int downloadStatus(DownloadResult result) {
+    return result == DownloadResult::Interrupted ? platform::INTERRUPTED_STATUS : 1;
+}
+
+// raw.dat open for reading, or null after one line on `err` that says why.
+std::FILE* openRawDat(std::FILE* err) {
+    // A folder named raw.dat is no log, on Linux as on Windows, where it cannot be opened.
+    const bool folder = platform::isDirectory(RAW_DAT);
+    errno = 0;
+    std::FILE* data = folder ? nullptr : std::fopen(RAW_DAT, "rb");
+    if (data != nullptr) return data;
+    const std::string reason =
+        folder ? std::string("it is a folder") : platform::errorText(errno != 0 ? errno : ENOENT);
+    std::fprintf(err, "kvlogs: cannot read %s: %s; nothing was analysed\n", RAW_DAT,
+                 reason.c_str());
+    return nullptr;
+}
+
+} // namespace
 
 int run(int argc, char** /*argv*/, std::FILE* out, std::FILE* err) {
     devlink::Connection link(out, err);
@@ -18,6 +46,8 @@ int run(int argc, char** /*argv*/, std::FILE* out, std::FILE* err) {
     std::fputs("usage :\r\nConnect your KV+ to PC via USB , device must be on - and let the magic "
                "start :)\r\n\n",
                out);
+    // Shown at once, also when the output goes to a file or a pipe while the logger answers.
+    std::fflush(out);
     link.outputBuffer[0] = 0;
     if (!found) {
         std::fputs("Device not found \r\n", out);
@@ -28,19 +58,21 @@ int run(int argc, char** /*argv*/, std::FILE* out, std::FILE* err) {
     if (link.queryDevice(false) == devlink::QueryResult::DeviceGone) return 1;
     link.printDeviceCard();
     link.drainReply();
-    if (argc == 1 && downloadLog(link) != DownloadResult::Complete) {
-        std::fflush(out);
-        return 1;
+    if (argc == 1) {
+        const DownloadResult result = downloadLog(link, RAW_DAT);
+        if (result != DownloadResult::Complete) {
+            std::fflush(out);
+            return downloadStatus(result);
+        }
     }
     std::fputs("Done...\r\n", out);
     std::fflush(out);
     link.closeDevice();
-    // A folder named raw.dat is no log, on Linux as on Windows, where it cannot be opened.
-    std::FILE* data = platform::isDirectory("raw.dat") ? nullptr : std::fopen("raw.dat", "rb");
-    if (data == nullptr) return 0;
-    scanFlights(data, out, err);
+    std::FILE* data = openRawDat(err);
+    if (data == nullptr) return 1;
+    const bool exported = scanFlights(data, out, err);
     std::fflush(out);
-    return 0;
+    return exported ? 0 : 1;
 }
 
 } // namespace logs

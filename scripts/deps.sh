@@ -3,6 +3,8 @@
 set -euo pipefail
 packages=(build-essential cmake ninja-build pkg-config libhidapi-dev googletest libgtest-dev
           libgmock-dev libbenchmark-dev libxml2-utils clang libclang-rt-14-dev locales
+          # the formatting check of CI
+          clang-format
           # kvtrips: command line, JSON, geodesy
           libcli11-dev rapidjson-dev libgeographiclib-dev
           # independent readers for the tests: distances, GPX, HTML, the report in a browser

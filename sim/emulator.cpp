@@ -3,6 +3,7 @@
 #include "emulator.h"
 
 #include <algorithm>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <utility>
@@ -73,7 +74,7 @@ bool Emulator::silent() const {
 
 int Emulator::write(const std::uint8_t* data, std::size_t length, std::wstring& error) {
     ++counters.writes;
-    requests.emplace_back(data, data + length);
+    if (requests.size() < REQUEST_RECORD_LIMIT) requests.emplace_back(data, data + length);
     ++exchange_;
     const unsigned faults = faultsAt(exchange_);
     if (unplugged() || has(faults, FaultKind::WriteFails)) {
@@ -86,6 +87,7 @@ int Emulator::write(const std::uint8_t* data, std::size_t length, std::wstring& 
     const bool answers = device_->handle(request, reply);
     failNextRead_ = has(faults, FaultKind::FailedRead);
     if (answers) answer(reply, faults);
+    if (has(faults, FaultKind::Interrupt)) std::raise(SIGINT);
     return static_cast<int>(length);
 }
 

@@ -2,8 +2,10 @@
 #include <hidapi/hidapi.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 #include <string>
+#include <thread>
 
 #include "emulator.h"
 
@@ -187,9 +189,14 @@ int hid_write(hid_device* dev, const unsigned char* data, size_t length) {
 }
 
 int hid_read_timeout(hid_device* dev, unsigned char* data, size_t length, int milliseconds) {
-    static_cast<void>(milliseconds); // time-outs end at once: nothing else will arrive meanwhile
     if (dev == nullptr || data == nullptr) return -1;
-    return sim::emulator().read(data, length, dev->error);
+    sim::Emulator& emulator = sim::emulator();
+    const int got = emulator.read(data, length, dev->error);
+    // Nothing else arrives meanwhile, so a time-out may end at once; the -sim programs wait as a
+    // real logger makes them wait. A blocking read (-1) of a silent logger returns at once.
+    if (got == 0 && milliseconds > 0 && emulator.scenario().realTimeouts)
+        std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+    return got;
 }
 
 int hid_read(hid_device* dev, unsigned char* data, size_t length) {

@@ -106,7 +106,7 @@ bool parseFaultKind(const std::string& word, FaultKind& kind) {
         {"write-fails", FaultKind::WriteFails},  {"wrong-command", FaultKind::WrongCommand},
         {"wrong-page", FaultKind::WrongPage},    {"wrong-part", FaultKind::WrongPart},
         {"bad-data-crc", FaultKind::BadDataCrc}, {"bad-page-crc", FaultKind::BadPageCrc},
-        {"late-reply", FaultKind::LateReply}};
+        {"late-reply", FaultKind::LateReply},    {"interrupt", FaultKind::Interrupt}};
     for (const auto& [name, value] : names) {
         if (word == name) {
             kind = value;
@@ -188,6 +188,12 @@ std::string apply(const Setting& s, Scenario& scenario) {
     if (name == "fault") return faultSetting(s, scenario);
     if (name == "unplugged-from") return exchangeSetting(s, scenario.unpluggedFrom);
     if (name == "silent-from") return exchangeSetting(s, scenario.silentFrom);
+    if (name == "instant-timeouts") {
+        bool instant = false;
+        std::string problem = flagSetting(s, instant);
+        if (problem.empty()) scenario.realTimeouts = false;
+        return problem;
+    }
     if (name == "log") return logSetting(s, scenario);
     if (name == "check-firmware") return replySetting(s, scenario.checkFirmwareReply);
     if (name == "check-integrity") return replySetting(s, scenario.checkIntegrityReply);
@@ -248,6 +254,7 @@ bool loadScenarioFile(const std::string& path, Scenario& scenario, std::string& 
 Scenario scenarioFromEnvironment(std::FILE* err) {
     const char* path = std::getenv(SCENARIO_VARIABLE);
     Scenario scenario;
+    scenario.realTimeouts = true; // a program run waits as a real logger makes it wait
     if (path == nullptr || *path == '\0') return scenario;
     std::string error;
     if (loadScenarioFile(path, scenario, error)) return scenario;

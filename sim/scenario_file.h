@@ -23,9 +23,12 @@
 //                                KIND at exchange EXCHANGE (the first hid_write is exchange 1)
 //                                and the COUNT-1 exchanges after it (COUNT defaults to 1); KIND is
 //                                lost-reply, failed-read, write-fails, wrong-command, wrong-page,
-//                                wrong-part, bad-data-crc, bad-page-crc or late-reply (see sim.h)
+//                                wrong-part, bad-data-crc, bad-page-crc, late-reply or interrupt
+//                                (see sim.h)
 //     unplugged-from EXCHANGE    from this exchange on every write and read fails
 //     silent-from EXCHANGE       from this exchange on every read times out
+//     instant-timeouts           a read that times out returns at once instead of waiting its
+//                                time-out as a real logger makes it wait (the default in files)
 //     log FILE                   the raw log image to serve (the rest of the line, so it may hold
 //                                blanks); a relative path is taken from the scenario file's
 //                                folder; a shorter file is padded with erased bytes 0xFF, a
@@ -66,8 +69,8 @@ bool parseScenario(const std::string& text, const std::string& name, const std::
 bool loadScenarioFile(const std::string& path, Scenario& scenario, std::string& error);
 
 // The scenario of a run: the file named by KV_SIM_SCENARIO, or a healthy logger when the variable
-// is not set or empty. When the file cannot be used, writes one line to `err` and returns a
-// scenario without loggers.
+// is not set or empty; time-outs take their real time unless the file says instant-timeouts. When
+// the file cannot be used, writes one line to `err` and returns a scenario without loggers.
 Scenario scenarioFromEnvironment(std::FILE* err);
 
 } // namespace sim

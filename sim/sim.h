@@ -4,6 +4,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <map>
 #include <optional>
@@ -33,6 +34,8 @@ enum class FaultKind {
     BadPageCrc,   // CMD_WRITE_PART: byte 37 is changed
     LateReply,    // the reply is held back: this read times out and the next read delivers it
                   // before the reply to the next request
+    Interrupt,    // the host process gets SIGINT (Ctrl-C) right after this request is written,
+                  // as if the user pressed Ctrl-C while the exchange was in flight
 };
 // WrongPage adds 1 to the echoed low byte; BadDataCrc and BadPageCrc flip every bit of their byte.
 // WrongPage, WrongPart, BadDataCrc and BadPageCrc change only replies to CMD_READ_PART and
@@ -61,6 +64,9 @@ struct Scenario {
     std::vector<Fault> faults;
     std::optional<std::uint32_t> unpluggedFrom; // from this exchange on writes and reads fail (-1)
     std::optional<std::uint32_t> silentFrom;    // from this exchange on every read times out
+    // A read that times out takes the time it was given, as on a real logger. Off for tests, which
+    // never wait for a clock; on in the -sim programs unless their scenario asks for instant ones.
+    bool realTimeouts = false;
 
     // Log memory, pages 256..511 (LOG_SIZE bytes). Empty: the synthetic demo log. A shorter log is
     // padded with erased bytes 0xFF, a longer one cut. CMD_READ_PART outside the log memory (pages
@@ -76,8 +82,11 @@ struct Scenario {
 // hid_* call starts a device from the scenario file named by KV_SIM_SCENARIO, or a healthy one.
 void reset(const Scenario& scenario);
 
-// Everything the device received, in order: each hid_write's bytes as written (byte 0 is the
-// report number), whether or not the device acted on it.
+// What the device received, in order: each hid_write's bytes as written (byte 0 is the report
+// number), whether or not the device acted on it. Only the first REQUEST_RECORD_LIMIT requests are
+// kept, so that a host asking a silent logger without end does not fill the memory; counters()
+// counts every write.
+inline constexpr std::size_t REQUEST_RECORD_LIMIT = 1u << 18;
 const std::vector<std::vector<std::uint8_t>>& requests();
 
 // Calls made on the hidapi surface, for assertions.

@@ -47,7 +47,8 @@ bool parseArguments(int argc, char** argv, sim::ImageSpec& wanted, std::string& 
             out = word;
         }
     }
-    const bool sizeFits = wanted.firmwareSize >= 12 && wanted.firmwareSize <= sim::FIRMWARE_AREA_SIZE;
+    const bool sizeFits =
+        wanted.firmwareSize >= 12 && wanted.firmwareSize <= sim::FIRMWARE_AREA_SIZE;
     return !out.empty() && sizeFits && wanted.graphicsSize <= sim::GRAPHICS_AREA_SIZE;
 }
 

@@ -1,6 +1,7 @@
 // kvflash's stored image checks against the emulated logger's replies: texts and requests.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <optional>
 #include <string>
 #include <vector>
@@ -56,6 +57,7 @@ struct CheckCase {
     std::vector<sim::Fault> faults;
     std::string text;          // everything printed from the first check on
     std::vector<int> commands; // requests after the closing packet
+    int status;                // 0 only when both checks confirmed the image
 };
 
 class Checks : public ::testing::TestWithParam<CheckCase> {};
@@ -75,7 +77,18 @@ TEST_P(Checks, PrintTheDevicesFiguresAndSendOnlyWhatTheVerdictAllows) {
     char* argv[] = {program, nullptr};
     Capture out, err;
 
-    EXPECT_EQ(flasher::run(1, argv, out.stream(), err.stream()), 0);
+    EXPECT_EQ(flasher::run(1, argv, out.stream(), err.stream()), c.status);
+    // A check that did not confirm the image is said on the error stream, in one line.
+    const std::string said = err.text();
+    if (c.status == 0) {
+        EXPECT_EQ(said, "");
+    } else {
+        EXPECT_EQ(said.rfind("kvflash: the logger did not confirm the image firmware.vxo: ", 0), 0u)
+            << said;
+        EXPECT_TRUE(
+            said.ends_with("; the logger must be flashed again with a good image before use\n"));
+        EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1);
+    }
 
     const std::string text = out.text();
     const std::size_t at = text.find(FIRMWARE_HEAD);
@@ -108,7 +121,8 @@ INSTANTIATE_TEST_SUITE_P(
                                 CONSISTENT,
                                 {},
                                 FIRMWARE_HEAD + OK_LINES + INTEGRITY_HEAD + CONSISTENT_LINES,
-                                {FW, IN, WS, FIN}},
+                                {FW, IN, WS, FIN},
+                                0},
                       // A size above 2^31 (a garbled reply) still prints as the unsigned size.
                       CheckCase{"HugeSizeUnsigned",
                                 reply({17, 0xFF, 0xFF, 0xFF, 0xFE, 0x12, 0x34, 0x01}),
@@ -117,40 +131,46 @@ INSTANTIATE_TEST_SUITE_P(
                                 FIRMWARE_HEAD + "\tSize = 4294967294 bytes CRC 1234 \r\n" +
                                     "\tDevice says that this firmware is OK :) \r\n" +
                                     INTEGRITY_HEAD + CONSISTENT_LINES,
-                                {FW, IN, WS, FIN}},
+                                {FW, IN, WS, FIN},
+                                0},
                       // Only a verdict of 1 is good; the integrity check follows all the same.
                       CheckCase{"WrongFirmwareInconsistent",
                                 FIRMWARE_WRONG,
                                 INCONSISTENT,
                                 {},
                                 FIRMWARE_HEAD + WRONG_LINES + INTEGRITY_HEAD + INCONSISTENT_LINES,
-                                {FW, IN}},
+                                {FW, IN},
+                                1},
                       CheckCase{"IntegrityReplyOfAnotherCommand",
                                 FIRMWARE_OK,
                                 NOT_INTEGRITY,
                                 {},
                                 FIRMWARE_HEAD + OK_LINES + INTEGRITY_HEAD + WRONG_RESPONSE,
-                                {FW, IN}},
+                                {FW, IN},
+                                1},
                       CheckCase{"NoFirmwareReply",
                                 FIRMWARE_OK,
                                 CONSISTENT,
                                 {{4, sim::FaultKind::LostReply, 1}},
                                 FIRMWARE_HEAD + STALE_LINES + INTEGRITY_HEAD + CONSISTENT_LINES,
-                                {FW, IN, WS, FIN}},
+                                {FW, IN, WS, FIN},
+                                1},
                       // The buffer still holds the firmware check's reply, whose byte 0 is 17.
                       CheckCase{"NoIntegrityReply",
                                 FIRMWARE_OK,
                                 CONSISTENT,
                                 {{5, sim::FaultKind::LostReply, 1}},
                                 FIRMWARE_HEAD + OK_LINES + INTEGRITY_HEAD + WRONG_RESPONSE,
-                                {FW, IN}},
+                                {FW, IN},
+                                1},
                       // The status request's reply is not used: a lost one changes nothing.
                       CheckCase{"NoStatusReply",
                                 FIRMWARE_OK,
                                 CONSISTENT,
                                 {{6, sim::FaultKind::LostReply, 1}},
                                 FIRMWARE_HEAD + OK_LINES + INTEGRITY_HEAD + CONSISTENT_LINES,
-                                {FW, IN, WS, FIN}}),
+                                {FW, IN, WS, FIN},
+                                0}),
     [](const auto& test) { return std::string(test.param.name); });
 
 } // namespace

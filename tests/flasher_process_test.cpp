@@ -14,7 +14,9 @@ using testsupport::ProcessCase;
 
 class FlasherProcess : public ::testing::TestWithParam<ProcessCase> {};
 
-TEST_P(FlasherProcess, ExitCodeAndLastLine) { testsupport::expectProcessEnds(KVFLASH_SIM, GetParam()); }
+TEST_P(FlasherProcess, ExitCodeAndLastLine) {
+    testsupport::expectProcessEnds(KVFLASH_SIM, GetParam());
+}
 
 INSTANTIATE_TEST_SUITE_P(
     Statuses, FlasherProcess,
@@ -22,8 +24,8 @@ INSTANTIATE_TEST_SUITE_P(
                       ProcessCase{"NoDevice", "devices 0", "", 0, "Vexaro device not found!\r\n"},
                       // run() returns -1, which the process shows as 255.
                       ProcessCase{"OpenFails", "open-fails", "", 255, "Failed to open device!\n"},
-                      ProcessCase{"RefusedModel", "hw 3.8", "image.vxo", 0, "sec = 142 h \r\n\r\n"},
-                      ProcessCase{"MissingImage", "", "missing.vxo", 0,
+                      ProcessCase{"RefusedModel", "hw 3.8", "image.vxo", 1, "sec = 142 h \r\n\r\n"},
+                      ProcessCase{"MissingImage", "", "missing.vxo", 1,
                                   "Error opening firmware file\r\n"}),
     testsupport::processCaseName);
 

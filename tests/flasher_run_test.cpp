@@ -129,7 +129,8 @@ struct ModelCase {
 
 class RunModel : public ::testing::TestWithParam<ModelCase> {};
 
-// No image in the working directory: an accepted model goes as far as opening it.
+// No image in the working directory: an accepted model goes as far as opening it. Either way the
+// run fails (status 1) with one line on the error stream saying why.
 TEST_P(RunModel, RefusedModelEndsAfterTheCardWithOnlyTheQuerySent) {
     const ModelCase& c = GetParam();
     TempDir dir;
@@ -149,7 +150,16 @@ TEST_P(RunModel, RefusedModelEndsAfterTheCardWithOnlyTheQuerySent) {
     const std::string accepted = "Korvane+ Found \r\nFirmware to upgrade device = firmware.vxo\r\n"
                                  "Error opening firmware file\r\n";
     EXPECT_EQ(result.out, BANNER + card + (c.accepted ? accepted : ""));
-    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(result.status, 1);
+    char refused[200];
+    std::snprintf(refused, sizeof refused,
+                  "kvflash: the logger is not a supported model: hardware %u.%u, third ID byte "
+                  "%02X; kvflash supports hardware 1.8 and 2.8 with third ID byte 02; nothing was "
+                  "written to the logger\n",
+                  unsigned{c.hwMajor}, unsigned{c.hwMinor}, unsigned{c.mac2});
+    EXPECT_EQ(result.err, c.accepted ? "kvflash: cannot open the firmware image firmware.vxo: "
+                                       "No such file or directory\n"
+                                     : refused);
     EXPECT_EQ(commandsSent(), std::vector<int>{devlink::CMD_QUERY});
     EXPECT_EQ(sim::counters().close, 1u);
     EXPECT_EQ(sim::counters().exit, 1u);
@@ -183,7 +193,11 @@ TEST_P(RunImageChoice, OneArgumentNamesTheImageAnythingElseMeansFirmwareVxo) {
     testsupport::writeBytes("firmware.vxo", tinyImage(0x10));
     testsupport::writeBytes("other.vxo", tinyImage(0x40));
     testsupport::writeBytes("third.vxo", tinyImage(0x70));
-    sim::reset({});
+    // The device confirms both checks, so the run succeeds whichever image was sent.
+    sim::Scenario confirming;
+    confirming.checkFirmwareReply = sim::Packet{17, 0, 0, 0, 20, 0x12, 0x34, 1};
+    confirming.checkIntegrityReply = sim::Packet{18, 0, 0, 0, 20, 0x00, 0xAB, 0x00, 0xAB};
+    sim::reset(confirming);
 
     const Result result = runFlasher(GetParam().args);
 
@@ -216,7 +230,9 @@ TEST(RunImage, AnUnusableImageSendsNothingAfterTheQuery) {
                                   "Korvane+ Found \r\nFirmware to upgrade device = missing.vxo\r\n"
                                   "Error opening firmware file\r\n");
         EXPECT_EQ(commandsSent(), std::vector<int>{devlink::CMD_QUERY});
-        EXPECT_EQ(result.status, 0);
+        EXPECT_EQ(result.status, 1);
+        EXPECT_EQ(result.err, std::string("kvflash: cannot open the firmware image missing.vxo: ") +
+                                  (folder ? "it is a folder" : "No such file or directory") + "\n");
         EXPECT_EQ(sim::counters().openDevices, 0u);
     }
 }
@@ -236,7 +252,7 @@ TEST(RunIdentification, FailedWriteIsReportedAndTheQueryIsSentAgain) {
     EXPECT_GT(lineEnd, BANNER.size() + sendError.size()) << "the reason is missing";
     EXPECT_EQ(result.out.substr(lineEnd + 1, CARD.size()), CARD);
     EXPECT_EQ(commandsSent(), (std::vector<int>{devlink::CMD_QUERY, devlink::CMD_QUERY}));
-    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(result.status, 1); // missing.vxo
 }
 
 } // namespace

@@ -23,6 +23,7 @@ constexpr std::size_t AREA = 524288; // firmware area of the image file
 struct Result {
     int status;
     std::string out;
+    std::string err;
 };
 
 // kvflash image.vxo, with `image` written to image.vxo in the current directory.
@@ -33,7 +34,7 @@ Result flash(const Bytes& image) {
     char* argv[] = {program, path, nullptr};
     Capture out, err;
     const int status = flasher::run(2, argv, out.stream(), err.stream());
-    return {status, out.text()};
+    return {status, out.text(), err.text()};
 }
 
 void putLE32(Bytes& image, std::size_t at, std::uint32_t value) {
@@ -185,12 +186,14 @@ TEST(Upload, LastPartEndingAPageClosesOnTheNextPage) {
     expectWritePart(requests[129], 3455, 127, requestData(requests[128]));
 }
 
-TEST(Upload, HeaderOfZerosShowsZeroPercentages) {
+// A firmware size of 0 is refused before the upload (see the flasher's ends); an all_size of 0
+// only leaves the All percentage without a value.
+TEST(Upload, HeaderWithAllSizeZeroShowsZeroPercent) {
     TempDir dir;
-    sim::reset({});
-    const Result result = flash(patternImage(4096 + 10, 0, 0));
-    EXPECT_NE(result.out.find("Firmware size = 0 bytes\r\n"
-                              "Sending main functionality 1 / 128 (All: 0 %, Firmware: 0 %)\r"
+    sim::reset(consistentChecks());
+    const Result result = flash(patternImage(4096 + 10, 0, 4096));
+    EXPECT_NE(result.out.find("Firmware size = 4096 bytes\r\n"
+                              "Sending main functionality 1 / 128 (All: 0 %, Firmware: 100 %)\r"
                               "Checking firmware"),
               std::string::npos)
         << result.out;
@@ -203,12 +206,13 @@ struct FaultCase {
     const char* name;
     sim::FaultKind kind;
     Received received; // what reply byte 36 holds when the flasher judges the reply
+    const char* why;   // how the error stream tells the failure
 };
 
 class UploadFault : public ::testing::TestWithParam<FaultCase> {};
 
 // The first reply that does not match ends the upload with the failure text and the closing
-// packet; the checks follow and the status stays 0.
+// packet; the checks follow, and the run fails with one line that says where and why.
 TEST_P(UploadFault, EndsTheUploadAtThatPart) {
     TempDir dir;
     sim::Scenario scenario;
@@ -246,19 +250,29 @@ TEST_P(UploadFault, EndsTheUploadAtThatPart) {
     ASSERT_GE(requests.size(), 6u);
     expectWritePart(requests[4], 3454, 127, Bytes(image.begin() + 64, image.begin() + 96));
     EXPECT_EQ(requests[5].at(1), devlink::CMD_CHECK_FIRMWARE);
-    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.err, std::string("kvflash: the upload of image.vxo failed: ") +
+                              GetParam().why +
+                              " page 3454, part 2; the logger must be flashed again with a good "
+                              "image before use\n");
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Replies, UploadFault,
-    ::testing::Values(FaultCase{"WrongOnlyInByte37", sim::FaultKind::BadPageCrc,
-                                Received::ThisPart},
-                      FaultCase{"WrongPartCrc", sim::FaultKind::BadDataCrc, Received::Changed},
-                      FaultCase{"WrongCommand", sim::FaultKind::WrongCommand, Received::ThisPart},
-                      FaultCase{"WrongPage", sim::FaultKind::WrongPage, Received::ThisPart},
-                      FaultCase{"WrongPart", sim::FaultKind::WrongPart, Received::ThisPart},
-                      FaultCase{"LostReply", sim::FaultKind::LostReply, Received::PreviousPart},
-                      FaultCase{"FailedRead", sim::FaultKind::FailedRead, Received::PreviousPart}),
+    ::testing::Values(FaultCase{"WrongOnlyInByte37", sim::FaultKind::BadPageCrc, Received::ThisPart,
+                                "the logger sent a wrong CRC for"},
+                      FaultCase{"WrongPartCrc", sim::FaultKind::BadDataCrc, Received::Changed,
+                                "the logger sent a wrong CRC for"},
+                      FaultCase{"WrongCommand", sim::FaultKind::WrongCommand, Received::ThisPart,
+                                "the logger's reply did not name"},
+                      FaultCase{"WrongPage", sim::FaultKind::WrongPage, Received::ThisPart,
+                                "the logger's reply did not name"},
+                      FaultCase{"WrongPart", sim::FaultKind::WrongPart, Received::ThisPart,
+                                "the logger's reply did not name"},
+                      FaultCase{"LostReply", sim::FaultKind::LostReply, Received::PreviousPart,
+                                "the logger stopped answering at"},
+                      FaultCase{"FailedRead", sim::FaultKind::FailedRead, Received::PreviousPart,
+                                "the logger stopped answering at"}),
     [](const auto& test) { return std::string(test.param.name); });
 
 struct JudgedCase {
@@ -267,6 +281,7 @@ struct JudgedCase {
     std::string verdict;
     std::string integrityEnd;
     bool finished;
+    int status; // 0 only for an image the device found good and consistent
 };
 
 class UploadJudged : public ::testing::TestWithParam<JudgedCase> {};
@@ -282,6 +297,7 @@ TEST_P(UploadJudged, DeviceJudgesTheStoredImage) {
         << result.out;
     EXPECT_NE(result.out.find(GetParam().integrityEnd), std::string::npos) << result.out;
     EXPECT_EQ(sim::finishReceived(), GetParam().finished);
+    EXPECT_EQ(result.status, GetParam().status);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -291,17 +307,20 @@ INSTANTIATE_TEST_SUITE_P(
                    {5000, 8292, 7, false, false},
                    "OK :)",
                    "\tFirmware and Graphics data are consistent :)\r\n",
-                   true},
+                   true,
+                   0},
         JudgedCase{"BrokenFirmwareCrc",
                    {5000, 8292, 7, true, false},
                    "WRONG :(",
                    "\tFirmware and Graphics data are consistent :)\r\n",
-                   true},
+                   true,
+                   1},
         JudgedCase{"BrokenSignature",
                    {5000, 8292, 7, false, true},
                    "OK :)",
                    "Something went wrong - Graphics data aren't consistent with firmware\r\n",
-                   false}),
+                   false,
+                   1}),
     [](const auto& test) { return std::string(test.param.name); });
 
 } // namespace

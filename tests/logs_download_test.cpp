@@ -2,16 +2,26 @@
 // the CRC error budget and the endings when the logger or the disk fails.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cerrno>
+#include <csignal>
+#include <cstring>
 #include <filesystem>
+#include <optional>
 #include <regex>
 #include <string>
 #include <vector>
 
 #include "devlink.h"
 #include "download.h"
+#include "platform.h"
 #include "run.h"
 #include "sim.h"
 #include "support.h"
+
+#ifdef __linux__
+#include <sys/resource.h>
+#endif
 
 namespace {
 
@@ -78,6 +88,7 @@ class KvlogsRun : public ::testing::Test {
         return {status, out.text(), err.text()};
     }
     std::vector<std::uint8_t> raw() const { return testsupport::readBytes("raw.dat"); }
+    std::vector<std::uint8_t> part() const { return testsupport::readBytes("raw.dat.part"); }
 
     testsupport::TempDir dir;
     testsupport::ScopedTimeZone zone{"UTC0"};
@@ -143,9 +154,104 @@ TEST_F(KvlogsRun, WrongEchoesAndTimeOutsAreRetriedWithoutCountingAsErrors) {
     const auto& requests = sim::requests();
     for (std::uint32_t e = k; e < k + 7; ++e)
         EXPECT_EQ(requests[e], requests[k - 1]) << e;
-    EXPECT_NE(got.out.find("...."), std::string::npos);
-    EXPECT_EQ(got.out.find("....."), std::string::npos);
+    // The wrong part's echo names the part before (as a late reply would), so the reply is read
+    // once more without a request and that read times out: one "." before the three lost replies
+    // and the late one, with only silent wrong replies between.
+    EXPECT_NE(got.out.find("....."), std::string::npos);
+    EXPECT_EQ(got.out.find("......"), std::string::npos);
     EXPECT_EQ(got.out.find("CRC error"), std::string::npos);
+}
+
+// A late reply costs one request more, not one more per later part: the second answer to the
+// repeated request is read away instead of answered with a new request each time. Expected
+// counts: 1 query + 32768 parts + 1 repeat per late reply.
+TEST_F(KvlogsRun, ALateReplyCostsOneExchangeNotADoubledDownload) {
+    struct Case {
+        std::vector<sim::Fault> faults;
+        unsigned writes;
+    };
+    const Case cases[] = {
+        {{{exchangeOf(256, 0), sim::FaultKind::LateReply, 1}}, 32770},
+        // At the end of a page: the stale answer names part 127 of the page before.
+        {{{exchangeOf(299, 127), sim::FaultKind::LateReply, 1},
+          {exchangeOf(400, 5) + 1, sim::FaultKind::LateReply, 1}},
+         32771},
+    };
+    for (const Case& c : cases) {
+        const Outcome got = run(scenarioWith(c.faults));
+        EXPECT_EQ(got.status, 0);
+        EXPECT_EQ(raw(), sim::logMemory());
+        EXPECT_EQ(sim::counters().writes, c.writes);
+        fs::remove_all("2025-06-14_10-20");
+    }
+}
+
+// Every failed download leaves the previous raw.dat as it was and raw.dat.part with the whole
+// pages received, and says so in one line on the error stream.
+TEST_F(KvlogsRun, AFailedDownloadLeavesThePreviousRawDatUntouched) {
+    struct Case {
+        const char* name;
+        std::vector<sim::Fault> faults;
+        std::optional<std::uint32_t> silentFrom, unpluggedFrom;
+        int status;
+        unsigned pages;
+        const char* reason;
+    };
+    const std::uint32_t k = exchangeOf(258, 40);
+    const Case cases[] = {
+        {"CrcBudget",
+         {{k, sim::FaultKind::BadDataCrc, 201}},
+         {},
+         {},
+         1,
+         2,
+         "the logger sent 201 parts with a wrong CRC-8"},
+        {"Silent", {}, k, {}, 1, 2, "the logger stopped answering (no reply to 75 requests"},
+        {"Unplugged", {}, {}, k, 1, 2, "the logger stopped answering (30 failed reads"},
+        {"Confused",
+         {{k, sim::FaultKind::WrongCommand, 1000}},
+         {},
+         {},
+         1,
+         2,
+         "the logger sent 1000 replies in a row that do not match the request"},
+        // Ctrl-C while the last part of page 260 is in flight: that page is still stored.
+        {"CtrlC",
+         {{exchangeOf(260, 127), sim::FaultKind::Interrupt, 1}},
+         {},
+         {},
+         130,
+         5,
+         "interrupted (Ctrl-C)"},
+    };
+    const std::string previous = "the log of an earlier download";
+    for (const Case& c : cases) {
+        testsupport::writeFile("raw.dat", previous);
+        testsupport::writeFile("raw.dat.part", std::string(10000, 'x')); // a stale one
+        sim::Scenario scenario = scenarioWith(c.faults);
+        scenario.silentFrom = c.silentFrom;
+        scenario.unpluggedFrom = c.unpluggedFrom;
+        const Outcome got = run(scenario);
+        EXPECT_EQ(got.status, c.status) << c.name;
+        EXPECT_EQ(testsupport::readFile("raw.dat"), previous) << c.name;
+        EXPECT_EQ(part(), std::vector<std::uint8_t>(sim::logMemory().begin(),
+                                                    sim::logMemory().begin() + c.pages * 4096))
+            << c.name;
+        char summary[160];
+        std::snprintf(summary, sizeof summary,
+                      "; download incomplete: raw.dat.part holds %u of 256 pages (%u bytes); "
+                      "raw.dat was left untouched\n",
+                      c.pages, c.pages * 4096);
+        const std::string head = std::string("\nkvlogs: ") + c.reason;
+        EXPECT_EQ(got.err.rfind(head, 0), 0U) << got.err;
+        EXPECT_TRUE(got.err.ends_with(summary)) << got.err;
+        EXPECT_EQ(std::count(got.err.begin(), got.err.end(), '\n'), 2) << c.name;
+        EXPECT_EQ(got.out.find("Done..."), std::string::npos) << c.name;
+    }
+    // After Ctrl-C nothing more was asked of the logger, and Ctrl-C ends programs again.
+    EXPECT_EQ(sim::requests().back()[3], 260 - 256);
+    EXPECT_EQ(sim::requests().back()[4], 127);
+    EXPECT_EQ(std::signal(SIGINT, SIG_DFL), SIG_DFL);
 }
 
 TEST_F(KvlogsRun, ACrcErrorPrintsBothCrcsAndAsksForThePartAgain) {
@@ -178,10 +284,17 @@ TEST_F(KvlogsRun, TwoHundredCrcErrorsAreToleratedAndThe201stEndsTheProgram) {
     EXPECT_EQ(ended.out.find("Done..."), std::string::npos);
     const std::regex lastTexts("CRC error\r\ncalculatedCRC=[0-9A-F]{2}, received [0-9A-F]{2}\r\n$");
     EXPECT_TRUE(std::regex_search(ended.out, lastTexts));
-    const auto stored = raw();
+    // The complete log of the first run stays; the pages of the second are in raw.dat.part.
+    EXPECT_EQ(raw(), sim::logMemory());
+    const auto stored = part();
     const std::size_t pages = (k + 5000 - 150 - 2) / 128;
     ASSERT_EQ(stored.size(), pages * 4096);
     EXPECT_TRUE(std::equal(stored.begin(), stored.end(), sim::logMemory().begin()));
+    EXPECT_NE(ended.err.find("the logger sent 201 parts with a wrong CRC-8; download incomplete: "
+                             "raw.dat.part holds " +
+                             std::to_string(pages) + " of 256 pages"),
+              std::string::npos)
+        << ended.err;
     EXPECT_FALSE(fs::exists("2025-06-14_10-20"));
 }
 
@@ -192,10 +305,11 @@ TEST_F(KvlogsRun, ASilentLoggerEndsTheDownloadAndKeepsTheWholePages) {
     EXPECT_EQ(got.status, 1);
     EXPECT_NE(got.out.find(std::string(logs::SILENT_REQUEST_LIMIT, '.')), std::string::npos);
     EXPECT_NE(got.err.find("stopped answering"), std::string::npos) << got.err;
-    EXPECT_NE(got.err.find("14 of 256 pages (57344 bytes) saved in raw.dat"), std::string::npos)
+    EXPECT_NE(got.err.find("raw.dat.part holds 14 of 256 pages (57344 bytes)"), std::string::npos)
         << got.err;
-    EXPECT_EQ(raw(), std::vector<std::uint8_t>(sim::logMemory().begin(),
-                                               sim::logMemory().begin() + 14 * 4096));
+    EXPECT_EQ(part(), std::vector<std::uint8_t>(sim::logMemory().begin(),
+                                                sim::logMemory().begin() + 14 * 4096));
+    EXPECT_FALSE(fs::exists("raw.dat"));
     EXPECT_EQ(got.out.find("Done..."), std::string::npos);
 }
 
@@ -206,15 +320,15 @@ TEST_F(KvlogsRun, AnUnpluggedLoggerEndsTheDownload) {
     EXPECT_EQ(got.status, 1);
     EXPECT_NE(got.err.find("stopped answering"), std::string::npos) << got.err;
     EXPECT_NE(got.err.find("1 of 256 pages"), std::string::npos) << got.err;
-    EXPECT_EQ(raw().size(), 4096U);
+    EXPECT_EQ(part().size(), 4096U);
     EXPECT_EQ(sim::counters().writes, exchangeOf(257, 1) - 1 + devlink::FAILED_READ_LIMIT);
 }
 
-TEST_F(KvlogsRun, RawDatThatCannotBeCreatedStopsBeforeTheDownload) {
-    fs::create_directory("raw.dat");
+TEST_F(KvlogsRun, RawDatPartThatCannotBeCreatedStopsBeforeTheDownload) {
+    fs::create_directory("raw.dat.part");
     const Outcome got = run(scenarioWith());
     EXPECT_EQ(got.status, 1);
-    EXPECT_EQ(got.err.rfind("Cannot create raw.dat: ", 0), 0U) << got.err;
+    EXPECT_EQ(got.err.rfind("kvlogs: cannot create raw.dat.part: ", 0), 0U) << got.err;
     EXPECT_EQ(sim::requests().size(), 1U);
     EXPECT_EQ(got.out.find("Done..."), std::string::npos);
 }
@@ -227,10 +341,34 @@ TEST_F(KvlogsRun, AFullDiskIsReportedAndNotTakenForSuccess) {
     ASSERT_TRUE(link.findDevice());
     ASSERT_TRUE(link.openDevice(true, false));
     ASSERT_EQ(link.queryDevice(false), devlink::QueryResult::Identified);
-    EXPECT_EQ(logs::downloadLog(link, "/dev/full"), logs::DownloadResult::FileError);
-    EXPECT_NE(err.text().find("Cannot write /dev/full: No space left on device"), std::string::npos)
+    EXPECT_EQ(logs::downloadLog(link, "raw.dat", "/dev/full"), logs::DownloadResult::FileError);
+    EXPECT_NE(err.text().find("cannot write /dev/full: No space left on device"), std::string::npos)
         << err.text();
+    EXPECT_FALSE(fs::exists("raw.dat"));
     EXPECT_EQ(sim::requests().size(), 1U + 128U);
+}
+
+// A file size limit reached in the middle of the fourth page (as a disk that fills): raw.dat.part
+// is cut back to the three whole pages, never left with a piece of a page.
+TEST_F(KvlogsRun, AFailedWriteLeavesOnlyWholePagesInRawDatPart) {
+    testsupport::writeFile("raw.dat", "previous");
+    rlimit old{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
+    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit limited = old;
+    limited.rlim_cur = 3 * 4096 + 1000;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
+    const Outcome got = run(scenarioWith());
+    setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, previousHandler);
+
+    EXPECT_EQ(got.status, 1);
+    EXPECT_EQ(part(), std::vector<std::uint8_t>(sim::logMemory().begin(),
+                                                sim::logMemory().begin() + 3 * 4096));
+    EXPECT_EQ(testsupport::readFile("raw.dat"), "previous");
+    EXPECT_EQ(got.err, "\nkvlogs: cannot write raw.dat.part: " + platform::errorText(EFBIG) +
+                           "; download incomplete: raw.dat.part holds 3 of 256 pages (12288 "
+                           "bytes); raw.dat was left untouched\n");
 }
 #endif
 
@@ -244,10 +382,12 @@ TEST_F(KvlogsRun, WithAnArgumentAndNoLoggerNothingIsReadOrWritten) {
     EXPECT_EQ(testsupport::readFile("raw.dat"), "keep me");
 }
 
-TEST_F(KvlogsRun, WithAnArgumentAndNoRawDatTheRunEndsAfterDone) {
+TEST_F(KvlogsRun, WithAnArgumentAndNoRawDatTheRunEndsAfterDoneAndFails) {
     const Outcome got = run(scenarioWith(), {"skip", "download"});
-    EXPECT_EQ(got.status, 0);
+    EXPECT_EQ(got.status, 1);
     EXPECT_EQ(got.out, kHead + kCard + "Done...\r\n");
+    EXPECT_EQ(got.err, "kvlogs: cannot read raw.dat: " + platform::errorText(ENOENT) +
+                           "; nothing was analysed\n");
     EXPECT_EQ(sim::requests().size(), 1U);
     EXPECT_TRUE(fs::is_empty(fs::current_path()));
 }
@@ -255,8 +395,9 @@ TEST_F(KvlogsRun, WithAnArgumentAndNoRawDatTheRunEndsAfterDone) {
 TEST_F(KvlogsRun, AFolderNamedRawDatIsNotAnalysed) {
     fs::create_directory("raw.dat");
     const Outcome got = run(scenarioWith(), {"x"});
-    EXPECT_EQ(got.status, 0);
+    EXPECT_EQ(got.status, 1);
     EXPECT_EQ(got.out, kHead + kCard + "Done...\r\n");
+    EXPECT_EQ(got.err, "kvlogs: cannot read raw.dat: it is a folder; nothing was analysed\n");
     EXPECT_FALSE(fs::exists("2025-06-14_10-20"));
 }
 

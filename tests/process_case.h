@@ -28,7 +28,9 @@ inline std::string processCaseName(const ::testing::TestParamInfo<ProcessCase>& 
 inline void expectProcessEnds(const char* program, const ProcessCase& expected) {
     TempDir dir;
     writeFile("erased.bin", ""); // served padded with 0xFF: an erased log memory
-    writeFile("scenario.txt", std::string("kvsim-scenario 1\n") + expected.scenario + "\n");
+    // Tests never wait for a clock: time-outs return at once.
+    writeFile("scenario.txt",
+              std::string("kvsim-scenario 1\ninstant-timeouts\n") + expected.scenario + "\n");
     const std::string command = std::string("KV_SIM_SCENARIO=scenario.txt TZ=UTC0 '") + program +
                                 "' " + expected.args + " >out.txt 2>err.txt";
 

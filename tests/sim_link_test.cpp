@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "interrupt.h"
 #include "sim.h"
 
 namespace {
@@ -220,6 +221,32 @@ TEST_F(Link, RequestsAreRecordedAsWritten) {
     EXPECT_EQ(sim::requests()[1], std::vector<std::uint8_t>(expected.begin(), expected.end()));
     EXPECT_EQ(sim::counters().writes, 2u);
     EXPECT_EQ(sim::counters().reads, 1u);
+}
+
+// A host that asks a silent logger without end must not fill the memory with the record.
+TEST_F(Link, TheRecordOfRequestsIsBounded) {
+    sim::Scenario scenario;
+    scenario.silentFrom = 1;
+    start(scenario);
+    const Packet request = readRequest(0);
+    for (std::size_t i = 0; i < sim::REQUEST_RECORD_LIMIT + 10; ++i)
+        write(request);
+    EXPECT_EQ(sim::requests().size(), sim::REQUEST_RECORD_LIMIT);
+    EXPECT_EQ(sim::counters().writes, sim::REQUEST_RECORD_LIMIT + 10);
+}
+
+// Ctrl-C arrives right after the request of the faulty exchange is written; its reply still comes.
+TEST_F(Link, InterruptRaisesSigintAfterThatWriteOnly) {
+    start(withFault(FaultKind::Interrupt, 2));
+    const platform::InterruptGuard guard;
+    Packet reply{};
+    write(readRequest(0));
+    EXPECT_FALSE(platform::interruptRequested());
+    write(readRequest(1));
+    EXPECT_TRUE(platform::interruptRequested());
+    EXPECT_EQ(read(reply), 64);
+    EXPECT_EQ(read(reply), 64);
+    EXPECT_EQ(reply[3], 1);
 }
 
 std::wstring serialOf(hid_device* device) {

@@ -51,6 +51,7 @@ const char* const FULL_FILE = "kvsim-scenario 1\r\n"
                               "global-time 4294967295\n"
                               "fault 12 bad-data-crc 3\n"
                               "fault 1 late-reply\n"
+                              "fault 7 interrupt\n"
                               "unplugged-from 500\n"
                               "silent-from 900\n"
                               "log logs/short log.bin\n"
@@ -73,12 +74,14 @@ TEST(SimScenarioFile, EverySettingIsRead) {
     EXPECT_EQ(s.hw, (std::array<std::uint8_t, 2>{1, 8}));
     EXPECT_EQ(s.sw, (std::array<std::uint8_t, 2>{200, 0}));
     EXPECT_EQ(s.globalTime, 4294967295u);
-    ASSERT_EQ(s.faults.size(), 2u);
+    ASSERT_EQ(s.faults.size(), 3u);
     EXPECT_EQ(s.faults[0].exchange, 12u);
     EXPECT_EQ(s.faults[0].kind, sim::FaultKind::BadDataCrc);
     EXPECT_EQ(s.faults[0].count, 3u);
     EXPECT_EQ(s.faults[1].kind, sim::FaultKind::LateReply);
     EXPECT_EQ(s.faults[1].count, 1u);
+    EXPECT_EQ(s.faults[2].exchange, 7u);
+    EXPECT_EQ(s.faults[2].kind, sim::FaultKind::Interrupt);
     EXPECT_EQ(s.unpluggedFrom, 500u);
     EXPECT_EQ(s.silentFrom, 900u);
     ASSERT_EQ(s.log.size(), sim::LOG_SIZE) << "a short log is padded";
@@ -144,12 +147,21 @@ TEST(SimScenarioFile, EnvironmentChoosesHealthyLoadedOrAbsentLogger) {
     Capture err;
     {
         ScopedScenarioVariable unset(nullptr);
-        EXPECT_EQ(sim::scenarioFromEnvironment(err.stream()).devices, 1u);
+        const sim::Scenario healthy = sim::scenarioFromEnvironment(err.stream());
+        EXPECT_EQ(healthy.devices, 1u);
+        EXPECT_TRUE(healthy.realTimeouts) << "a program run waits as a real logger makes it";
     }
     testsupport::writeFile("good.txt", "kvsim-scenario 1\nbattery 3500\n");
     {
         ScopedScenarioVariable good("good.txt");
-        EXPECT_EQ(sim::scenarioFromEnvironment(err.stream()).battery, 3500);
+        const sim::Scenario loaded = sim::scenarioFromEnvironment(err.stream());
+        EXPECT_EQ(loaded.battery, 3500);
+        EXPECT_TRUE(loaded.realTimeouts);
+    }
+    testsupport::writeFile("instant.txt", "kvsim-scenario 1\ninstant-timeouts\n");
+    {
+        ScopedScenarioVariable instant("instant.txt");
+        EXPECT_FALSE(sim::scenarioFromEnvironment(err.stream()).realTimeouts);
     }
     EXPECT_EQ(err.text(), "");
     testsupport::writeFile("bad.txt", "kvsim-scenario 1\ndevices 2\nwhatever\n");
