@@ -14,7 +14,9 @@ using testsupport::ProcessCase;
 
 class FlasherProcess : public ::testing::TestWithParam<ProcessCase> {};
 
-TEST_P(FlasherProcess, ExitCodeAndLastLine) { testsupport::expectProcessEnds(KVFLASH_SIM, GetParam()); }
+TEST_P(FlasherProcess, ExitCodeAndLastLine) {
+    testsupport::expectProcessEnds(KVFLASH_SIM, GetParam());
+}
 
 INSTANTIATE_TEST_SUITE_P(
     Statuses, FlasherProcess,

@@ -27,7 +27,8 @@ class RedirectedStream {
     RedirectedStream(std::FILE* stream, const char* path) : stream_(stream), fd_(_fileno(stream)) {
         std::fflush(stream_);
         saved_ = _dup(fd_);
-        const int file = _open(path, _O_CREAT | _O_TRUNC | _O_WRONLY | _O_BINARY, _S_IREAD | _S_IWRITE);
+        const int file =
+            _open(path, _O_CREAT | _O_TRUNC | _O_WRONLY | _O_BINARY, _S_IREAD | _S_IWRITE);
         _dup2(file, fd_);
         _close(file);
         _setmode(fd_, _O_TEXT);
@@ -155,7 +156,8 @@ TEST(WindowsWideText, Utf16BecomesUtf8) {
         {L"\xDE00z", "\xEF\xBF\xBDz"},
         {L"\xD83Dz", "\xEF\xBF\xBDz"},
     };
-    for (const auto& c : cases) EXPECT_EQ(platform::narrowText(c.wide), c.utf8);
+    for (const auto& c : cases)
+        EXPECT_EQ(platform::narrowText(c.wide), c.utf8);
     EXPECT_EQ(platform::narrowText(nullptr), "");
 }
 

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstdint>
 #include <vector>
 
 #include "chart_axis.h"
@@ -88,28 +89,30 @@ SpeedClasses speedClasses(double maxSpeed) {
     return {axis.step, count};
 }
 
-// The track as one path per speed class; a vertex whose pixel cell already holds a vertex is
-// passed over (the line there is drawn already).
+// The track as one path per speed class, faster classes drawn over slower ones. A vertex whose
+// pixel cell holds a vertex of its class or a faster one already is passed over (the line there
+// is drawn), so each cell takes at most one vertex per class however often the track passes.
 void writeTrack(std::string& out, const std::vector<Point>& points, const std::vector<int>& classes,
                 const SpeedClasses& speed, const MapFrame& f) {
     const auto columns = static_cast<std::size_t>(std::ceil(f.width / kMapCell)) + 1;
     const auto rows = static_cast<std::size_t>(std::ceil(f.height / kMapCell)) + 1;
-    std::vector<bool> visited(columns * rows);
+    std::vector<std::uint8_t> drawn(columns * rows); // fastest class drawn there, plus one
     const auto lastColumn = static_cast<double>(columns - 1);
     const auto lastRow = static_cast<double>(rows - 1);
-    auto visit = [&](Point p) {
+    auto visit = [&](Point p, int cls) {
         const auto cx = static_cast<std::size_t>(std::clamp(p.x / kMapCell, 0.0, lastColumn));
         const auto cy = static_cast<std::size_t>(std::clamp(p.y / kMapCell, 0.0, lastRow));
-        const bool before = visited[cy * columns + cx];
-        visited[cy * columns + cx] = true;
-        return before;
+        std::uint8_t& cell = drawn[cy * columns + cx];
+        if (cell > cls) return true;
+        cell = static_cast<std::uint8_t>(cls + 1);
+        return false;
     };
     std::array<std::string, kMaxClasses> paths;
     std::array<std::size_t, kMaxClasses> lastIndex{};
     lastIndex.fill(SIZE_MAX);
-    if (!points.empty()) visit(points[0]);
+    if (!points.empty()) visit(points[0], classes[0]);
     for (std::size_t i = 1; i < points.size(); ++i) {
-        if (visit(points[i])) continue;
+        if (visit(points[i], classes[i])) continue;
         const auto c = static_cast<std::size_t>(classes[i]);
         std::string& d = paths[c];
         if (lastIndex[c] != i - 1) {

@@ -10,8 +10,8 @@
 namespace trips {
 
 inline constexpr double kMapWidth = 800;
-// Every pixel cell of this size receives at most one new vertex: a track driven twice, or a
-// million points in one town, still draws a bounded line.
+// Every pixel cell of this size receives at most one vertex per speed class: a track driven
+// twice, or a million points in one town, still draws a bounded line.
 inline constexpr double kMapCell = 2;
 
 // Appends the map of `track` to `out`: an <svg class="map"> with `title` as its <title> and
