@@ -19,7 +19,7 @@ struct LineSpec {
     std::size_t series;
     const char* label;
     const char* colour;
-    bool dashed;
+    bool thin; // a noisy line drawn under the main one
 };
 
 struct ChartSpec {
@@ -35,7 +35,7 @@ const std::array<ChartSpec, 5>& charts() {
         {"alt",
          "Altitude",
          "m",
-         {{1, "GPS altitude", "#e8a317", false}, {0, "Altitude", "#2f6fd0", false}}},
+         {{1, "GPS altitude", "#e8a317", true}, {0, "Altitude", "#2f6fd0", false}}},
         {"speed", "Speed", "km/h", {{2, "Speed", "#d7301f", false}}},
         {"rpm", "Engine speed", "rpm", {{3, "RPM", "#7b52c7", false}}},
         {"temp",
@@ -112,9 +112,8 @@ void writeHeading(std::string& out, const ChartSpec& spec, const std::string& ti
     out += ")</text>";
     double x = 330;
     for (const LineSpec& line : spec.lines) {
-        out += "<path class=\"line\" stroke=\"";
+        out += line.thin ? "<path class=\"line thin\" stroke=\"" : "<path class=\"line\" stroke=\"";
         out += line.colour;
-        out += line.dashed ? "\" stroke-dasharray=\"5 3" : "";
         out += "\" d=\"M";
         appendNumber(out, x);
         out += " 12h20\"/><text x=\"";
@@ -200,9 +199,9 @@ void ProfileCharts::write(std::string& out, const ZoneConverter& zone, std::stri
         writeAxes(out, axis, ticks, start_, end_);
         writeHeading(out, spec, timeTitle);
         for (const LineSpec& line : spec.lines) {
-            out += "<path class=\"line\" stroke=\"";
+            out += line.thin ? "<path class=\"line thin\" stroke=\""
+                             : "<path class=\"line\" stroke=\"";
             out += line.colour;
-            out += line.dashed ? "\" stroke-dasharray=\"5 3" : "";
             out += "\" d=\"";
             std::string dots;
             appendLinePath(out, dots, lines_[line.series].vertices(), kChartColumns, axis,

@@ -13,7 +13,7 @@ constexpr const char* kStyle =
     R"(:root{color-scheme:light dark;--bg:#fff;--fg:#1d2330;--muted:#5d6675;--grid:#dde2ea;--axis:#8a93a2;--mapbg:#f2f4f7;--panel:#fff;--rule:#e2e6ec;--link:#1f5fbf}
 @media (prefers-color-scheme:dark){:root{--bg:#15181d;--fg:#e3e7ed;--muted:#9aa3b1;--grid:#2c323c;--axis:#6b7585;--mapbg:#1c2129;--panel:#20252d;--rule:#2d333d;--link:#8ab4f8}}
 *{box-sizing:border-box}
-body{margin:0 auto;max-width:68rem;padding:1rem;font:15px/1.45 system-ui,-apple-system,"Segoe UI",Roboto,sans-serif;background:var(--bg);color:var(--fg)}
+body{margin:0 auto;max-width:74rem;padding:1rem .75rem;font:15px/1.45 system-ui,-apple-system,"Segoe UI",Roboto,sans-serif;background:var(--bg);color:var(--fg)}
 a{color:var(--link)}
 h1{font-size:1.5rem;margin:.2rem 0}
 h2{font-size:1.2rem;margin:2.2rem 0 .3rem;padding-top:.6rem;border-top:1px solid var(--rule)}
@@ -21,7 +21,8 @@ h2{font-size:1.2rem;margin:2.2rem 0 .3rem;padding-top:.6rem;border-top:1px solid
 .table{overflow-x:auto}
 table{border-collapse:collapse;font-size:.85rem;white-space:nowrap;font-variant-numeric:tabular-nums}
 th,td{padding:.3rem .45rem;border-bottom:1px solid var(--rule);text-align:right}
-th{font-weight:600;color:var(--muted)}
+th{font-weight:600;color:var(--muted);vertical-align:bottom}
+th span{display:block;font-weight:400;font-size:.8rem}
 th:first-child,td:first-child,th:last-child,td:last-child{text-align:left}
 svg{display:block;width:100%;height:auto;margin:.6rem 0}
 svg text{font-size:12px;font-family:system-ui,sans-serif;fill:var(--fg)}
@@ -30,6 +31,7 @@ svg text{font-size:12px;font-family:system-ui,sans-serif;fill:var(--fg)}
 .grid{stroke:var(--grid);stroke-width:1;fill:none}
 .axis{stroke:var(--axis);stroke-width:1;fill:none}
 .line{fill:none;stroke-width:1.6;stroke-linejoin:round;stroke-linecap:round}
+.thin{stroke-width:1;opacity:.8}
 .dots{fill:none;stroke-width:5;stroke-linecap:round}
 .track{fill:none;stroke-width:3;stroke-linejoin:round;stroke-linecap:round}
 .glabel{fill:var(--muted);font-size:11px}
@@ -71,13 +73,16 @@ std::string number(double value, int decimals, const char* unit) {
     return text + unit;
 }
 
-// A time cell; the date is left out when it is that of `sameDayAs` (the trip's start).
+// A time cell, to the minute; the date is left out when it is that of `sameDayAs` (the trip's
+// start).
 std::string appendTimeCell(std::string& out, std::uint32_t epoch, const ZoneConverter& zone,
                            const std::string& sameDayAs = {}) {
     std::string iso;
     const std::string shown = zoneTime(epoch, zone, &iso);
     const bool sameDay = shown.size() > 11 && shown.compare(0, 11, sameDayAs, 0, 11) == 0;
-    out += "<td><time datetime=\"" + iso + "\">" + (sameDay ? shown.substr(11) : shown) +
+    // Minutes are enough in the table; the section's heading and the datetime keep the seconds.
+    const std::string minutes = shown.substr(0, 16);
+    out += "<td><time datetime=\"" + iso + "\">" + (sameDay ? minutes.substr(11) : minutes) +
            "</time></td>";
     return shown;
 }
@@ -101,16 +106,15 @@ void appendRow(std::string& out, const HtmlTrip& trip, const ZoneConverter& zone
     const std::string start = appendTimeCell(out, f.start_epoch, zone);
     appendTimeCell(out, f.end_epoch, zone, start);
     cell(out, duration(f.duration_s));
-    cell(out, number(f.distance_m / 1000, 2, " km"));
+    cell(out, number(f.distance_m / 1000, 2, ""));
     cell(out, duration(f.moving_time_s));
-    cell(out, number(f.max_speed_kmh, 0, " km/h"));
-    cell(out, number(f.avg_speed_kmh, 1, " km/h"));
-    cell(out, number(f.min_altitude_m, 0, "\u2013") + number(f.max_altitude_m, 0, " m"));
-    cell(out, number(f.climb_m, 0, " m"));
-    cell(out, number(f.descent_m, 0, " m"));
+    cell(out, number(f.max_speed_kmh, 0, ""));
+    cell(out, number(f.avg_speed_kmh, 1, ""));
+    cell(out, number(f.min_altitude_m, 0, "\u2013") + number(f.max_altitude_m, 0, ""));
+    cell(out, number(f.climb_m, 0, ""));
+    cell(out, number(f.descent_m, 0, ""));
     cell(out, number(f.max_rpm, 0, ""));
-    cell(out,
-         number(f.fuel_start_pct, 0, " %\u2009\u2192\u2009") + number(f.fuel_end_pct, 0, " %"));
+    cell(out, number(f.fuel_start_pct, 0, "\u2009\u2192\u2009") + number(f.fuel_end_pct, 0, ""));
     out += "<td>";
     appendExportLinks(out, trip);
     out += "</td></tr>\n";
@@ -176,10 +180,14 @@ void appendTripTable(std::string& out, const std::vector<HtmlTrip>& trips,
         out += "<p>No trips were found.</p>\n";
         return;
     }
+    // Units go in the headings, so the columns stay narrow enough for a laptop's width.
     out += "<div class=\"table\">\n<table>\n<thead><tr><th>Trip</th><th>Start</th><th>End</th>"
-           "<th>Duration</th><th>Distance</th><th>Moving</th><th>Max speed</th>"
-           "<th>Avg speed</th><th>Altitude</th><th>Climb</th><th>Descent</th><th>Max RPM</th>"
-           "<th>Fuel</th><th>Files</th></tr></thead>\n<tbody>\n";
+           "<th>Duration<span>h:mm:ss</span></th><th>Distance<span>km</span></th>"
+           "<th>Moving<span>h:mm:ss</span></th><th>Max speed<span>km/h</span></th>"
+           "<th>Avg speed<span>km/h</span></th><th>Altitude<span>m</span></th>"
+           "<th>Climb<span>m</span></th><th>Descent<span>m</span></th>"
+           "<th>Max RPM<span>1/min</span></th><th>Fuel<span>%</span></th><th>Files</th></tr>"
+           "</thead>\n<tbody>\n";
     for (const HtmlTrip& trip : trips)
         appendRow(out, trip, options.zone);
     out += "</tbody>\n</table>\n</div>\n";
