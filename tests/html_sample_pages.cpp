@@ -1,5 +1,7 @@
 // Test-only: writes sample trip reports through the report's API, for the browser check.
-// Usage: html_sample_pages KIND FOLDER   (KIND: demo, one-point, long, antimeridian)
+// Usage: html_sample_pages KIND FOLDER   (KIND: demo, one-point, long, antimeridian, huge)
+// "huge" streams one trip of 2097152 points (a 64 MiB log) without keeping them, for measuring
+// the report's peak memory as a process.
 // Times are shown at a fixed UTC+02:00, so the pages do not depend on the machine's zone.
 #include <cmath>
 #include <cstdio>
@@ -140,12 +142,42 @@ std::vector<TripPoint> antimeridianTrip() {
 
 } // namespace
 
+// The points of longTrip() continued to `count`, handed out one by one.
+int streamHuge(const char* folder) {
+    const std::uint32_t count = 2097152;
+    trips::HtmlTrip trip;
+    trip.number = 1;
+    trip.figures.start_epoch = 1614936030U;
+    trip.figures.end_epoch = 1614936030U + count - 1;
+    trip.figures.duration_s = count - 1;
+    trip.figures.points = count;
+    trip.stem = "huge";
+    trips::HtmlReport report({plusTwoHours, "local time", "kvtrips (sample page)"});
+    bool ok = report.begin(folder, {trip});
+    report.beginTrip(0);
+    for (std::uint32_t n = 0; ok && n < count; ++n) {
+        const auto i = static_cast<int>(n);
+        const auto lat = static_cast<float>(50.0 + 0.00001 * i + 0.001 * std::sin(i / 500.0));
+        const auto lon = static_cast<float>(19.9 + 0.000013 * i + 0.001 * std::cos(i / 700.0));
+        const int alt = 200 + static_cast<int>(60 * std::sin(i / 900.0));
+        report.addPoint({trip.figures.start_epoch + n, lat, lon, alt, alt + 3, 20 + (i * 7) % 90,
+                         (150 + i % 300) * 10, 21 + i % 7, -3 + i % 5, -10 + i % 20,
+                         80 - i / 100000});
+    }
+    if (!ok || !report.endTrip() || !report.finish()) {
+        std::fprintf(stderr, "%s\n", report.error().c_str());
+        return 1;
+    }
+    return 0;
+}
+
 int main(int argc, char** argv) {
     if (argc != 3) {
         std::fprintf(stderr, "usage: %s demo|one-point|long|antimeridian FOLDER\n", argv[0]);
         return 2;
     }
     const std::string kind = argv[1];
+    if (kind == "huge") return streamHuge(argv[2]);
     std::vector<std::vector<TripPoint>> tripPoints;
     if (kind == "demo") tripPoints = demoTrips();
     if (kind == "one-point")
