@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <regex>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -95,21 +95,16 @@ TEST(TripsHtmlMap, ATripAtOneSpotGetsAFrameOfTheSmallestSpan) {
 // The coordinates of the track's paths in an SVG map, in drawing order per path.
 std::vector<std::vector<double>> trackPaths(const std::string& svg) {
     std::vector<std::vector<double>> paths;
-    const std::regex path("class=\"track\"[^>]* d=\"([^\"]*)\"");
-    for (auto it = std::sregex_iterator(svg.begin(), svg.end(), path); it != std::sregex_iterator();
-         ++it) {
-        std::string d = (*it)[1];
+    const std::string track = "class=\"track\"";
+    for (std::size_t at = svg.find(track); at != std::string::npos; at = svg.find(track, at + 1)) {
+        const std::size_t from = svg.find(" d=\"", at) + 4;
+        std::string d = svg.substr(from, svg.find('"', from) - from);
         for (char& c : d)
             if (c == 'M') c = ' ';
         std::vector<double> values;
-        std::size_t at = 0;
-        while (at < d.size()) {
-            std::size_t used = 0;
-            const std::string rest = d.substr(at);
-            if (rest.find_first_not_of(' ') == std::string::npos) break;
-            values.push_back(std::stod(rest, &used));
-            at += used;
-        }
+        std::istringstream in(d);
+        for (double value = 0; in >> value;)
+            values.push_back(value);
         paths.push_back(values);
     }
     return paths;
