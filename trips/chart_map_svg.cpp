@@ -17,7 +17,9 @@ namespace {
 constexpr std::array<const char*, 5> kSpeedPalette = {"#2f6fd0", "#12a0a0", "#5ab040", "#e8a317",
                                                       "#d7301f"};
 constexpr int kMaxClasses = 5;
-constexpr double kLegendWidth = 120;
+// The legend has room for the larger text of narrow screens (see the page's style).
+constexpr double kLegendWidth = 150;
+constexpr double kLegendRow = 22;
 
 struct Point {
     double x;
@@ -135,21 +137,25 @@ void writeLegend(std::string& out, const SpeedClasses& speed, const MapFrame& f)
     const double x = f.width - kLegendWidth - 8;
     out += "<g class=\"legend\"><rect class=\"legend-bg\" x=\"";
     appendNumber(out, x);
-    out += "\" y=\"8\" width=\"120\" height=\"";
-    appendNumber(out, 24 + 16 * speed.count);
+    out += "\" y=\"8\" width=\"";
+    appendNumber(out, kLegendWidth);
+    out += "\" height=\"";
+    appendNumber(out, 14 + kLegendRow * (speed.count + 1));
     out += "\" rx=\"4\"/><text x=\"";
-    appendNumber(out, x + 8);
-    out += "\" y=\"24\">Speed, km/h</text>";
+    appendNumber(out, x + 10);
+    out += "\" y=\"";
+    appendNumber(out, 8 + kLegendRow);
+    out += "\">Speed, km/h</text>";
     for (int c = 0; c < speed.count; ++c) {
-        const double y = 38 + 16 * c;
+        const double y = 8 + kLegendRow * (c + 2);
         out += "<rect x=\"";
-        appendNumber(out, x + 8);
+        appendNumber(out, x + 10);
         out += "\" y=\"";
-        appendNumber(out, y - 8);
-        out += "\" width=\"18\" height=\"6\" fill=\"";
+        appendNumber(out, y - 9);
+        out += "\" width=\"22\" height=\"8\" fill=\"";
         out += speedColour(c, speed.count);
         out += "\"/><text x=\"";
-        appendNumber(out, x + 32);
+        appendNumber(out, x + 40);
         out += "\" y=\"";
         appendNumber(out, y);
         out += "\">";

@@ -10,7 +10,7 @@ namespace trips {
 
 namespace {
 
-constexpr double kTop = 30;
+constexpr double kTop = 34;
 constexpr double kPlotHeight = 120;
 constexpr double kHeight = kTop + kPlotHeight + 40;
 constexpr double kPlotWidth = kChartWidth - kChartLeft - kChartRight;
@@ -105,7 +105,7 @@ void writeAxes(std::string& out, const ValueAxis& axis, const std::vector<TimeTi
 void writeHeading(std::string& out, const ChartSpec& spec, const std::string& timeTitle) {
     out += "<text class=\"ct\" x=\"";
     appendNumber(out, kChartLeft);
-    out += "\" y=\"16\">";
+    out += "\" y=\"20\">";
     out += spec.title;
     out += " (";
     out += spec.unit;
@@ -116,12 +116,12 @@ void writeHeading(std::string& out, const ChartSpec& spec, const std::string& ti
         out += line.colour;
         out += "\" d=\"M";
         appendNumber(out, x);
-        out += " 12h20\"/><text x=\"";
+        out += " 15h20\"/><text x=\"";
         appendNumber(out, x + 26);
-        out += "\" y=\"16\">";
+        out += "\" y=\"20\">";
         out += line.label;
         out += "</text>";
-        x += 120;
+        x += 150;
     }
     out += "<text class=\"xt\" x=\"";
     appendNumber(out, plotX(0.5));
@@ -188,8 +188,11 @@ void ProfileCharts::write(std::string& out, const ZoneConverter& zone, std::stri
         }
         const ValueAxis axis = roundAxis(low, high, 4, 1);
         const std::string chartId = std::string(id) + "-" + spec.key;
-        out += "<svg class=\"chart\" viewBox=\"0 0 800 190\" role=\"img\" id=\"" + chartId +
-               "\"><title>";
+        out += "<svg class=\"chart\" viewBox=\"0 0 ";
+        appendNumber(out, kChartWidth);
+        out += ' ';
+        appendNumber(out, kHeight);
+        out += "\" role=\"img\" id=\"" + chartId + "\"><title>";
         out += spec.title;
         out += " (";
         out += spec.unit;

@@ -43,6 +43,8 @@ svg text{font-size:12px;font-family:system-ui,sans-serif;fill:var(--fg)}
 .mlabel{font-weight:600;paint-order:stroke;stroke:var(--mapbg);stroke-width:3px}
 .legend-bg{fill:var(--panel);fill-opacity:.9;stroke:var(--rule)}
 .scale path{stroke:var(--fg);stroke-width:2;fill:none}
+@media (max-width:40rem){.chart text{font-size:19px}.map text{font-size:17px}.xt{display:none}
+.yl:nth-of-type(2n){display:none}}
 footer{margin:2rem 0 1rem;color:var(--muted);font-size:.85rem}
 @media print{:root{--bg:#fff;--fg:#000;--muted:#444;--grid:#ddd;--axis:#888;--mapbg:#f4f4f4;--panel:#fff;--rule:#ccc;--link:#000}
 body{max-width:none;padding:0;font-size:10pt}a{text-decoration:none}
