@@ -9,6 +9,8 @@
 
 namespace logs {
 
+using namespace logbook;
+
 namespace {
 
 // Written as it stands, not through a formatter: it holds a percent sign.
@@ -37,16 +39,14 @@ void writeRow(TextBuffer& text, const KVdata& point, const LocalTime& time) {
 
 } // namespace
 
-int exportCSV(Analysis& analysis, std::uint64_t start, std::uint64_t stop) {
-    RecordReader reader(analysis.data, analysis.exportInput);
-    TextBuffer text(analysis.exportOutput);
-    readRange(reader, start, stop);
+ExportResult writeCsv(const ExportSource& source, TextBuffer& text, const ExportOpener& open) {
+    readRange(source.reader, source.start, source.stop);
     std::FILE* flight = nullptr;
-    while (const std::uint8_t* report = nextPointRecord(reader, analysis.timeLimit)) {
-        const LocalTime time = analysis.clock.at(recordTime(report));
+    while (const std::uint8_t* report = nextPointRecord(source.reader, source.timeLimit)) {
+        const LocalTime time = source.clock.at(recordTime(report));
         if (flight == nullptr) {
-            flight = createExportFile(analysis.folder, "%Y-%m-%d_%H-%M-%S.csv", time);
-            if (flight == nullptr) return 0;
+            flight = open(time);
+            if (flight == nullptr) return ExportResult::NotCreated;
             text.attach(flight);
             text.putTime("%Y-%m-%d_%H:%M:%S", time);
             text.put(" points from Korvane+\r\n");
@@ -54,14 +54,22 @@ int exportCSV(Analysis& analysis, std::uint64_t start, std::uint64_t stop) {
         }
         writeRow(text, decodeRecord(report), time);
     }
-    bool written = true;
-    if (flight != nullptr) {
-        text.put("\r\n");
-        written = text.close();
-    }
+    if (flight == nullptr) return ExportResult::NoPoints;
+    text.put("\r\n");
+    // A table cut short by a full disk is a failure, never done.
+    return text.close() ? ExportResult::Written : ExportResult::WriteFailed;
+}
+
+int exportCSV(Analysis& analysis, std::uint64_t start, std::uint64_t stop) {
+    RecordReader reader(analysis.data, analysis.exportInput);
+    TextBuffer text(analysis.exportOutput);
+    const ExportSource source{reader, start, stop, analysis.timeLimit, analysis.clock};
+    const ExportResult result = writeCsv(source, text, [&analysis](const LocalTime& time) {
+        return createExportFile(analysis.folder, "%Y-%m-%d_%H-%M-%S.csv", time);
+    });
+    if (result == ExportResult::NotCreated) return 0;
     seekTo(analysis.data, stop + RECORD_SIZE);
-    // A table cut short by a full disk is reported as a failure, never as done.
-    return written ? 1 : 0;
+    return result == ExportResult::WriteFailed ? 0 : 1;
 }
 
 } // namespace logs

@@ -34,6 +34,6 @@ bool exportPath(const FolderName& folder, std::string_view name, PathText& path)
 // formatted by the strftime pattern `namePattern`, in `folder`. The stream is unbuffered, since
 // the exports hand it large blocks. Returns null when the file cannot be created.
 std::FILE* createExportFile(const FolderName& folder, std::string_view namePattern,
-                            const LocalTime& time);
+                            const logbook::LocalTime& time);
 
 } // namespace logs
