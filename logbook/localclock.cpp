@@ -50,7 +50,7 @@ LocalTime toUtcTime(std::uint64_t seconds) {
 }
 
 LocalTime LocalClock::at(std::uint32_t seconds) {
-    if (utc_) return toUtcTime(seconds);
+    if (utc_) return utcAt(seconds);
     if (valid_ && seconds >= base_ && seconds < end_) {
         const std::uint32_t intoHour =
             static_cast<std::uint32_t>(baseTime_.minute * 60 + baseTime_.second) +
@@ -74,6 +74,22 @@ LocalTime LocalClock::at(std::uint32_t seconds) {
         baseTime_ = local;
     }
     return local;
+}
+
+LocalTime LocalClock::utcAt(std::uint32_t seconds) {
+    // In UTC every day has 86400 seconds: the date of the day is reused for its times.
+    if (!valid_ || seconds < base_ || seconds >= end_) {
+        valid_ = true;
+        base_ = seconds - seconds % 86400;
+        end_ = std::uint64_t{base_} + 86400;
+        baseTime_ = toUtcTime(base_);
+    }
+    const std::uint32_t inDay = seconds - base_;
+    LocalTime utc = baseTime_;
+    utc.hour = static_cast<int>(inDay / 3600);
+    utc.minute = static_cast<int>(inDay % 3600 / 60);
+    utc.second = static_cast<int>(inDay % 60);
+    return utc;
 }
 
 } // namespace logbook

@@ -37,6 +37,8 @@ class LocalClock {
     bool utc() const { return utc_; }
 
   private:
+    LocalTime utcAt(std::uint32_t seconds);
+
     bool utc_ = false;
     bool valid_ = false;
     std::uint32_t base_ = 0; // a time converted in full ...

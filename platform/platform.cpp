@@ -2,6 +2,7 @@
 #include "platform.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 
 #ifdef _WIN32
@@ -54,6 +55,35 @@ int makeDirectory(const char* path) {
     const int result = mkdir(path, 0777);
 #endif
     return result == 0 ? 0 : errno;
+}
+
+int replaceFile(const char* from, const char* to) {
+#ifdef _WIN32
+    // The C runtime's rename refuses to replace an existing file.
+    if (MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING) != 0) return 0;
+    switch (GetLastError()) {
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+        return ENOENT;
+    case ERROR_ACCESS_DENIED:
+    case ERROR_SHARING_VIOLATION:
+        return EACCES;
+    case ERROR_DISK_FULL:
+        return ENOSPC;
+    default:
+        return EIO;
+    }
+#else
+    return std::rename(from, to) == 0 ? 0 : errno;
+#endif
+}
+
+unsigned long processId() {
+#ifdef _WIN32
+    return GetCurrentProcessId();
+#else
+    return static_cast<unsigned long>(getpid());
+#endif
 }
 
 bool isDirectory(const char* path) {

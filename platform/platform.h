@@ -26,6 +26,13 @@ void useFineTimerSlack();
 // Makes one directory with default access rights. Returns 0, or the system's error number.
 int makeDirectory(const char* path);
 
+// Renames file `from` to `to`, replacing a file of that name in one step. Returns 0, or the
+// system's error number.
+int replaceFile(const char* from, const char* to);
+
+// The running process' id, to make temporary file names of this run.
+unsigned long processId();
+
 // True when `path` names an existing directory.
 bool isDirectory(const char* path);
 

@@ -1,0 +1,94 @@
+// Writes one trip as GeoJSON with RapidJSON's writer: positions in one pass, times in a second.
+#include "geojson.h"
+
+#include "figuresbuilder.h"
+#include "jsontext.h"
+#include "record.h"
+#include "timetext.h"
+
+namespace trips {
+
+namespace {
+
+// Every usable point record of the trip in turn, read again from the input.
+template <typename Visit> void forEachPosition(const logs::ExportSource& source, Visit visit) {
+    logbook::readRange(source.reader, source.start, source.stop);
+    while (const std::uint8_t* report = logbook::nextPointRecord(source.reader, source.timeLimit)) {
+        const logbook::KVdata point = logbook::decodeRecord(report);
+        if (usablePosition(point)) visit(logbook::recordTime(report), point);
+    }
+}
+
+void writePosition(JsonWriter& json, const logbook::KVdata& point) {
+    json.StartArray();
+    writeFloat(json, point.lon);
+    writeFloat(json, point.lat);
+    json.Int(point.Altitude);
+    json.EndArray();
+}
+
+void writeGeometry(JsonWriter& json, const TripExport& e) {
+    const std::uint64_t positions = e.trip.figures.positions;
+    json.Key("geometry");
+    if (positions == 0) {
+        json.Null();
+        return;
+    }
+    json.StartObject();
+    json.Key("type");
+    json.String(positions == 1 ? "Point" : "LineString");
+    json.Key("coordinates");
+    if (positions == 1) {
+        forEachPosition(e.source, [&json](std::uint32_t, const logbook::KVdata& point) {
+            writePosition(json, point);
+        });
+    } else {
+        json.StartArray();
+        forEachPosition(e.source, [&json](std::uint32_t, const logbook::KVdata& point) {
+            writePosition(json, point);
+        });
+        json.EndArray();
+    }
+    json.EndObject();
+}
+
+} // namespace
+
+logs::ExportResult writeGeoJson(const TripExport& e, logbook::TextBuffer& text,
+                                const logs::ExportOpener& open) {
+    std::FILE* file = open(e.source.clock.at(e.trip.figures.start_epoch));
+    if (file == nullptr) return logs::ExportResult::NotCreated;
+    text.attach(file);
+    {
+        JsonStream stream(text);
+        JsonWriter json(stream);
+        json.StartObject();
+        json.Key("type");
+        json.String("FeatureCollection");
+        json.Key("features");
+        json.StartArray();
+        json.StartObject();
+        json.Key("type");
+        json.String("Feature");
+        writeGeometry(json, e);
+        json.Key("properties");
+        json.StartObject();
+        writeTripMembers(json, e.trip, e.inputs, e.source.clock, false);
+        json.Key("times");
+        json.StartArray();
+        logbook::LocalClock utc(true);
+        forEachPosition(e.source, [&json, &utc](std::uint32_t time, const logbook::KVdata&) {
+            char iso[32];
+            json.String(iso, static_cast<rapidjson::SizeType>(isoUtc(iso, time, utc) - iso));
+        });
+        json.EndArray();
+        json.EndObject();
+        json.EndObject();
+        json.EndArray();
+        json.EndObject();
+    }
+    text.put("\n");
+    return text.close() ? logs::ExportResult::Written : logs::ExportResult::WriteFailed;
+}
+
+} // namespace trips
