@@ -90,8 +90,7 @@ struct Exporter {
     void writeFile(Trip& trip, Format format, logbook::RecordReader& reader) {
         const std::string name = trip.stem + "." + formatName(format);
         const std::string path = joinPath(settings.outDir, name);
-        const std::string temporary = joinPath(
-            settings.outDir, "." + name + "." + std::to_string(platform::processId()) + ".tmp");
+        const std::string temporary = temporaryPath(settings.outDir, name);
         int openError = 0;
         const logs::ExportOpener open = [&](const logbook::LocalTime&) {
             errno = 0;
@@ -150,6 +149,10 @@ std::string joinPath(const std::string& folder, const std::string& name) {
     const char last = folder.back();
     if (last == '/' || last == platform::kDirSeparator) return folder + name;
     return folder + platform::kDirSeparator + name;
+}
+
+std::string temporaryPath(const std::string& folder, const std::string& name) {
+    return joinPath(folder, "." + name + "." + std::to_string(platform::processId()) + ".tmp");
 }
 
 bool writeExports(std::vector<Trip>& trips, const std::vector<InputFile>& inputs,

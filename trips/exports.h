@@ -36,6 +36,10 @@ void assignStems(std::vector<Trip>& trips, logbook::LocalClock& clock);
 // `folder`, the directory separator and `name`.
 std::string joinPath(const std::string& folder, const std::string& name);
 
+// The temporary name under which file `name` of `folder` is written before it is renamed into
+// place with platform::replaceFile: ".<name>.<process id>.tmp" in the same folder.
+std::string temporaryPath(const std::string& folder, const std::string& name);
+
 struct ExportSettings {
     std::string outDir;
     std::vector<Format> formats;

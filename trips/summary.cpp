@@ -47,9 +47,9 @@ void printTable(std::FILE* out, const std::vector<InputFile>& inputs,
         std::fputs("No trip found.\n", out);
         return;
     }
-    std::fputs("\n   #  start                      duration   km       moving   max km/h avg km/h "
-               " min m  max m climb m desc m   points\n",
-               out);
+    std::fprintf(out, "\n%4s  %-25s %9s %9s %9s %7s %7s %6s %6s %6s %6s %8s\n", "#", "start",
+                 "duration", "km", "moving", "max kmh", "avg kmh", "min m", "max m", "climb",
+                 "desc.", "points");
     for (const Trip& trip : trips)
         printTrip(out, trip, clock);
 }
