@@ -41,3 +41,6 @@ add_library(kv_geographiclib STATIC
             "${KV_GEOGRAPHICLIB_SOURCE_DIR}/src/Math.cpp")
 target_include_directories(kv_geographiclib SYSTEM PUBLIC "${kv_geographiclib_config}"
                                                           "${KV_GEOGRAPHICLIB_SOURCE_DIR}/include")
+# GeographicLib is written for C++11; under C++20 GCC warns about its enum arithmetic. Its own
+# build uses C++11, and so does this one.
+set_target_properties(kv_geographiclib PROPERTIES CXX_STANDARD 11)
