@@ -49,6 +49,8 @@ TEST_F(TripsRun, UsageErrorsReadAndWriteNothing) {
         {"--gap", "0"},
         {"--gap", "1.5"},
         {"--gap", "ten"},
+        {"--gap", "0x10"},
+        {"--gap", "+5"},
         {"--gap", "4294967296"},
         {"-f", "gpx,svg"},
         {"-f", ""},
@@ -66,6 +68,22 @@ TEST_F(TripsRun, UsageErrorsReadAndWriteNothing) {
         EXPECT_NE(outcome.err.find("--help"), std::string::npos) << outcome.err;
     }
     EXPECT_EQ(tripstest::listing("."), std::set<std::string>{"raw.dat"});
+}
+
+// --gap is read in decimal, leading zeros and all: 010 is ten seconds, not eight.
+TEST_F(TripsRun, GapIsDecimal) {
+    auto raw = drive(T, 1);
+    const auto later = drive(T + 9, 1);
+    raw.insert(raw.end(), later.begin(), later.end());
+    testsupport::writeBytes("raw.dat", raw);
+    for (const auto& [gap, trips] : {std::pair{"010", 1U}, std::pair{"8", 2U}}) {
+        const auto outcome = runTrips({"-n", "--json", "--gap", gap});
+        EXPECT_EQ(outcome.status, 0);
+        rapidjson::Document json;
+        json.Parse(outcome.out.c_str());
+        ASSERT_FALSE(json.HasParseError());
+        EXPECT_EQ(json["trips"].Size(), trips) << gap;
+    }
 }
 
 TEST_F(TripsRun, HelpAndVersion) {

@@ -4,6 +4,7 @@
 #include <CLI/CLI.hpp>
 
 #include <algorithm>
+#include <charconv>
 #include <string_view>
 
 #include "timetext.h"
@@ -48,6 +49,15 @@ std::optional<std::vector<Format>> parseFormats(std::string_view list) {
     }
 }
 
+// Reads a --gap value: decimal digits only, 1 to 2^32 - 1.
+std::optional<std::uint32_t> parseGap(std::string_view text) {
+    std::uint32_t seconds = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), seconds);
+    if (text.empty() || error != std::errc{} || end != text.data() + text.size() || seconds == 0)
+        return std::nullopt;
+    return seconds;
+}
+
 int usageError(std::FILE* err, const std::string& message) {
     std::fprintf(err, "kvtrips: %s (see kvtrips --help)\n", message.c_str());
     return 2;
@@ -58,6 +68,7 @@ int usageError(std::FILE* err, const std::string& message) {
 CommandLine parseCommandLine(int argc, char** argv, std::FILE* out, std::FILE* err) {
     Options options;
     std::string formats = "gpx";
+    std::string gap = "600";
     std::string since;
     std::string until;
     std::vector<std::string> inputs;
@@ -70,10 +81,10 @@ CommandLine parseCommandLine(int argc, char** argv, std::FILE* out, std::FILE* e
         ->capture_default_str();
     app.add_option("-f,--format", formats, "comma-separated, any of: gpx, geojson, kml, csv")
         ->capture_default_str();
-    app.add_option("--gap", options.gap,
+    // Read as text and then in decimal: CLI11 would take "010" as octal and "0x10" as hex.
+    app.add_option("--gap", gap,
                    "a trip ends where the next point record is more than SECONDS later")
         ->type_name("SECONDS")
-        ->check(CLI::Range(std::uint32_t{1}, std::uint32_t{0xFFFFFFFFU}))
         ->capture_default_str();
     app.add_option("--since", since, "keep the trips that start at or after WHEN")
         ->type_name("WHEN");
@@ -97,6 +108,12 @@ CommandLine parseCommandLine(int argc, char** argv, std::FILE* out, std::FILE* e
     } catch (const CLI::ParseError& e) {
         return {std::nullopt, usageError(err, e.what())};
     }
+    const auto gapSeconds = parseGap(gap);
+    if (!gapSeconds)
+        return {std::nullopt, usageError(err, "--gap needs a whole number of seconds "
+                                              "from 1 to 4294967295, not: " +
+                                                  gap)};
+    options.gap = *gapSeconds;
     const auto formatList = parseFormats(formats);
     if (!formatList) return {std::nullopt, usageError(err, "unknown format in: " + formats)};
     options.formats = *formatList;
