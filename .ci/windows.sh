@@ -3,13 +3,15 @@
 # and checks the zip korvane-tools-<version>-win64.zip of the programs that the suite ran.
 #
 # Environment: KV_WIN_BUILD (build folder, default build-win), KV_HIDAPI_SOURCE_DIR (hidapi's
-# source tree, default <build>/hidapi-src, fetched with apt-get source when missing), KV_JOBS
-# (parallel jobs, default 2), KV_SKIP_INSTALL=1 to use the tools already installed.
+# source tree, default <build>/hidapi-src, fetched with apt-get source when missing),
+# KV_GEOGRAPHICLIB_SOURCE_DIR (GeographicLib's, default <build>/geographiclib-src, likewise),
+# KV_JOBS (parallel jobs, default 2), KV_SKIP_INSTALL=1 to use the tools already installed.
 set -euo pipefail
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build=${KV_WIN_BUILD:-$root/build-win}
 hidapi_src=${KV_HIDAPI_SOURCE_DIR:-$build/hidapi-src}
+geographiclib_src=${KV_GEOGRAPHICLIB_SOURCE_DIR:-$build/geographiclib-src}
 jobs=${KV_JOBS:-2}
 export DEBIAN_FRONTEND=noninteractive
 
@@ -33,7 +35,7 @@ SRC
     fi
     apt update
     apt install --no-install-recommends --no-upgrade g++-mingw-w64-x86-64-posix wine64 wine \
-        cmake ninja-build googletest dpkg-dev unzip
+        cmake ninja-build googletest dpkg-dev unzip libcli11-dev rapidjson-dev
 }
 
 fetch_hidapi() {
@@ -48,12 +50,25 @@ fetch_hidapi() {
     rm -rf "$scratch"
 }
 
+fetch_geographiclib() {
+    [[ -f $geographiclib_src/src/Geodesic.cpp ]] && return
+    step "fetching Debian's geographiclib source into $geographiclib_src"
+    local scratch
+    scratch=$(mktemp -d)
+    (cd "$scratch" && apt-get -q source geographiclib)
+    rm -rf "$geographiclib_src"
+    mkdir -p "$(dirname "$geographiclib_src")"
+    mv "$scratch"/geographiclib-*/ "$geographiclib_src"
+    rm -rf "$scratch"
+}
+
 build_programs() {
     step "configuring and building into $build"
     cmake -S "$root" -B "$build" -G Ninja \
         -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" \
         -DCMAKE_BUILD_TYPE=Release \
-        -DKV_HIDAPI_SOURCE_DIR="$hidapi_src" -DHIDAPI_INCLUDE_DIR="$hidapi_src"
+        -DKV_HIDAPI_SOURCE_DIR="$hidapi_src" -DHIDAPI_INCLUDE_DIR="$hidapi_src" \
+        -DKV_GEOGRAPHICLIB_SOURCE_DIR="$geographiclib_src"
     cmake --build "$build" -j "$jobs"
 }
 
@@ -129,6 +144,7 @@ if [[ ${KV_SKIP_INSTALL:-0} != 1 ]]; then install_tools; fi
 t_tools=$(since "$t0")
 t1=$(now)
 fetch_hidapi
+fetch_geographiclib
 t_fetch=$(since "$t1")
 t2=$(now)
 build_programs
@@ -146,7 +162,7 @@ t5=$(now)
 if [[ $status -eq 0 ]]; then package_zip || status=$?; fi
 t_zip=$(since "$t5")
 
-printf '\nwindows timing: toolchain install %ss, hidapi source %ss, wine prefix %ss, ' \
+printf '\nwindows timing: toolchain install %ss, hidapi and geographiclib sources %ss, wine prefix %ss, ' \
     "$t_tools" "$t_fetch" "$t_prefix"
 printf 'cross-build %ss, suite under wine %ss, zip %ss\n' "$t_build" "$t_suite" "$t_zip"
 exit "$status"

@@ -57,12 +57,12 @@ std::vector<std::uint8_t> fullLog() {
 
 void BM_PointTestAndDecode(benchmark::State& state) {
     const std::vector<std::uint8_t> log = fullLog();
-    const std::uint32_t limit = logs::pointTimeLimit(platform::currentTime());
+    const std::uint32_t limit = logbook::pointTimeLimit(platform::currentTime());
     for (auto _ : state) {
         for (std::size_t offset = 0; offset < log.size(); offset += 32) {
             const std::uint8_t* report = log.data() + offset;
-            if (logs::isPointRecord(report, limit)) {
-                benchmark::DoNotOptimize(logs::decodeRecord(report));
+            if (logbook::isPointRecord(report, limit)) {
+                benchmark::DoNotOptimize(logbook::decodeRecord(report));
             }
         }
     }
@@ -74,10 +74,10 @@ void BM_FormatFixed6(benchmark::State& state) {
     std::vector<float> values;
     for (int k = 0; k < 4096; ++k)
         values.push_back(50.0f + 0.0001f * static_cast<float>(k));
-    char text[logs::NUMBER_TEXT_SIZE];
+    char text[logbook::NUMBER_TEXT_SIZE];
     for (auto _ : state) {
         for (const float value : values)
-            benchmark::DoNotOptimize(logs::formatFixed6(text, value));
+            benchmark::DoNotOptimize(logbook::formatFixed6(text, value));
     }
     state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(values.size()));
 }

@@ -23,7 +23,7 @@ struct Analysis {
     bool exportFailed = false;
     FolderName folder{};
     std::uint32_t timeLimit;
-    LocalClock clock;
+    logbook::LocalClock clock;
     std::vector<std::uint8_t> scanInput;   // the scan's reads of raw.dat
     std::vector<std::uint8_t> exportInput; // the exports' reads of raw.dat
     std::vector<char> exportOutput;        // the text of the file being exported

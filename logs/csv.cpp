@@ -10,6 +10,8 @@
 
 namespace logs {
 
+using namespace logbook;
+
 namespace {
 
 // Written as it stands, not through a formatter: it holds a percent sign.
@@ -38,20 +40,14 @@ void writeRow(TextBuffer& text, const KVdata& point, const LocalTime& time) {
 
 } // namespace
 
-int exportCSV(Analysis& analysis, std::uint64_t start, std::uint64_t stop) {
-    RecordReader reader(analysis.data, analysis.exportInput);
-    TextBuffer text(analysis.exportOutput);
-    readRange(reader, start, stop);
+ExportResult writeCsv(const ExportSource& source, TextBuffer& text, const ExportOpener& open) {
+    readRange(source.reader, source.start, source.stop);
     std::FILE* flight = nullptr;
-    PathText path{};
-    while (const std::uint8_t* report = nextPointRecord(reader, analysis.timeLimit)) {
-        const LocalTime time = analysis.clock.at(recordTime(report));
+    while (const std::uint8_t* report = nextPointRecord(source.reader, source.timeLimit)) {
+        const LocalTime time = source.clock.at(recordTime(report));
         if (flight == nullptr) {
-            flight = createExportFile(analysis.folder, "%Y-%m-%d_%H-%M-%S.csv", time, path);
-            if (flight == nullptr) {
-                analysis.reportExportFailure(path.data(), errno);
-                return 0;
-            }
+            flight = open(time);
+            if (flight == nullptr) return ExportResult::NotCreated;
             text.attach(flight);
             text.putTime("%Y-%m-%d_%H:%M:%S", time);
             text.put(" points from Korvane+\r\n");
@@ -59,15 +55,27 @@ int exportCSV(Analysis& analysis, std::uint64_t start, std::uint64_t stop) {
         }
         writeRow(text, decodeRecord(report), time);
     }
-    bool written = true;
-    if (flight != nullptr) {
-        text.put("\r\n");
-        written = text.close();
-    }
+    if (flight == nullptr) return ExportResult::NoPoints;
+    text.put("\r\n");
+    // A table cut short by a full disk is a failure, never done.
+    return text.close() ? ExportResult::Written : ExportResult::WriteFailed;
+}
+
+int exportCSV(Analysis& analysis, std::uint64_t start, std::uint64_t stop) {
+    RecordReader reader(analysis.data, analysis.exportInput);
+    TextBuffer text(analysis.exportOutput);
+    const ExportSource source{reader, start, stop, analysis.timeLimit, analysis.clock};
+    PathText path{};
+    const ExportResult result = writeCsv(source, text, [&analysis, &path](const LocalTime& time) {
+        std::FILE* file = createExportFile(analysis.folder, "%Y-%m-%d_%H-%M-%S.csv", time, path);
+        if (file == nullptr) analysis.reportExportFailure(path.data(), errno);
+        return file;
+    });
+    if (result == ExportResult::NotCreated) return 0;
     seekTo(analysis.data, stop + RECORD_SIZE);
-    // A table cut short by a full disk is reported as a failure, never as done.
-    if (!written) analysis.reportExportFailure(path.data(), errno);
-    return written ? 1 : 0;
+    if (result != ExportResult::WriteFailed) return 1;
+    analysis.reportExportFailure(path.data(), text.error());
+    return 0;
 }
 
 } // namespace logs

@@ -4,6 +4,8 @@
 #include <cstdint>
 
 #include "analysis.h"
+#include "exportsource.h"
+#include "text.h"
 
 namespace logs {
 
@@ -16,5 +18,11 @@ namespace logs {
 // reason go to its error stream (Analysis::reportExportFailure). A read that ends early ends the
 // table as usual. On a result of 1 `data` stands at `stop` + 32.
 int exportCSV(Analysis& analysis, std::uint64_t start, std::uint64_t stop);
+
+// Writes the point records of `source` as the CSV table that the export above writes, through
+// `text`, into the stream that `open` returns at the first point record, and closes it. The text
+// is byte for byte the same whatever the opener; times are shown by `source.clock`.
+ExportResult writeCsv(const ExportSource& source, logbook::TextBuffer& text,
+                      const ExportOpener& open);
 
 } // namespace logs

@@ -12,6 +12,8 @@
 
 namespace logs {
 
+using namespace logbook;
+
 void create_timestamp_dir(FolderName& folder, std::FILE* out, std::FILE* err) {
     const std::time_t rawtime = platform::currentTime();
     // A clock set before 1970 names the folder as 1970-01-01 would.

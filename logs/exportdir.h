@@ -35,6 +35,6 @@ bool exportPath(const FolderName& folder, std::string_view name, PathText& path)
 // The stream is unbuffered, since the exports hand it large blocks. Returns null, with errno set,
 // when the file cannot be created (ENAMETOOLONG when its path does not fit).
 std::FILE* createExportFile(const FolderName& folder, std::string_view namePattern,
-                            const LocalTime& time, PathText& path);
+                            const logbook::LocalTime& time, PathText& path);
 
 } // namespace logs

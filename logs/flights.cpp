@@ -14,6 +14,8 @@
 
 namespace logs {
 
+using namespace logbook;
+
 std::optional<Flight> FlightSplitter::addPoint(std::uint64_t offset, std::uint32_t timestamp) {
     std::optional<Flight> closed;
     if (!open_) {

@@ -10,6 +10,8 @@
 
 namespace logs {
 
+using namespace logbook;
+
 namespace {
 
 constexpr std::string_view kHead = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n"
@@ -80,21 +82,18 @@ void writePlacemark(TextBuffer& text, const KVdata& point, const LocalTime& time
     text.commit(p);
 }
 
-// Pass 1: creates the document at the first point record and writes every point placemark.
-// Returns the open document, or null when the range holds no point record or creation failed
+// Pass 1: opens the document at the first point record and writes every point placemark.
+// Returns the open document, or null when the range holds no point record or opening failed
 // (`failed` tells which).
-std::FILE* writePoints(Analysis& analysis, RecordReader& reader, TextBuffer& text, bool& failed,
-                       PathText& path) {
+std::FILE* writePoints(const ExportSource& source, TextBuffer& text, const ExportOpener& open,
+                       bool& failed) {
     std::FILE* flight = nullptr;
     failed = false;
-    while (const std::uint8_t* report = nextPointRecord(reader, analysis.timeLimit)) {
-        const LocalTime time = analysis.clock.at(recordTime(report));
+    while (const std::uint8_t* report = nextPointRecord(source.reader, source.timeLimit)) {
+        const LocalTime time = source.clock.at(recordTime(report));
         if (flight == nullptr) {
-            flight = createExportFile(analysis.folder, "%Y-%m-%d_%H_%M_%S.kml", time, path);
+            flight = open(time);
             if (flight == nullptr) {
-                const int error = errno;
-                std::fputs("Error when creating file \r\n", analysis.out);
-                analysis.reportExportFailure(path.data(), error);
                 failed = true;
                 return nullptr;
             }
@@ -109,9 +108,9 @@ std::FILE* writePoints(Analysis& analysis, RecordReader& reader, TextBuffer& tex
 }
 
 // Pass 2: the track through every point record of the range. Returns the document's new state.
-Document writeTrack(Analysis& analysis, RecordReader& reader, TextBuffer& text) {
+Document writeTrack(const ExportSource& source, TextBuffer& text) {
     Document state = Document::Points;
-    while (const std::uint8_t* report = nextPointRecord(reader, analysis.timeLimit)) {
+    while (const std::uint8_t* report = nextPointRecord(source.reader, source.timeLimit)) {
         if (state == Document::Points) {
             state = Document::Track;
             text.put(kTrackHead);
@@ -125,28 +124,41 @@ Document writeTrack(Analysis& analysis, RecordReader& reader, TextBuffer& text) 
 
 } // namespace
 
+ExportResult writeKml(const ExportSource& source, TextBuffer& text, const ExportOpener& open) {
+    readRange(source.reader, source.start, source.stop);
+    bool failed = false;
+    std::FILE* flight = writePoints(source, text, open, failed);
+    if (failed) return ExportResult::NotCreated;
+    if (flight == nullptr) return ExportResult::NoPoints;
+    text.put(kPointsEnd);
+    readRange(source.reader, source.start, source.stop);
+    // Both passes apply the same test to the same records, so the track is never empty
+    // unless the file changed or failed between the passes.
+    if (writeTrack(source, text) == Document::Track) text.put(kTrackEnd);
+    text.put(kDocumentEnd);
+    // A document cut short by a full disk is a failure, never done.
+    return text.close() ? ExportResult::Written : ExportResult::WriteFailed;
+}
+
 int exportPoints(Analysis& analysis, std::uint64_t start, std::uint64_t stop) {
     RecordReader reader(analysis.data, analysis.exportInput);
     TextBuffer text(analysis.exportOutput);
-    readRange(reader, start, stop);
-    bool failed = false;
+    const ExportSource source{reader, start, stop, analysis.timeLimit, analysis.clock};
     PathText path{};
-    std::FILE* flight = writePoints(analysis, reader, text, failed, path);
-    if (failed) return 0;
-    bool written = true;
-    if (flight != nullptr) {
-        text.put(kPointsEnd);
-        readRange(reader, start, stop);
-        // Both passes apply the same test to the same records, so the track is never empty
-        // unless raw.dat changed or failed between the passes.
-        if (writeTrack(analysis, reader, text) == Document::Track) text.put(kTrackEnd);
-        text.put(kDocumentEnd);
-        written = text.close();
-    }
+    const ExportResult result = writeKml(source, text, [&analysis, &path](const LocalTime& time) {
+        std::FILE* file = createExportFile(analysis.folder, "%Y-%m-%d_%H_%M_%S.kml", time, path);
+        if (file == nullptr) {
+            const int error = errno;
+            std::fputs("Error when creating file \r\n", analysis.out);
+            analysis.reportExportFailure(path.data(), error);
+        }
+        return file;
+    });
+    if (result == ExportResult::NotCreated) return 0;
     seekTo(analysis.data, stop + RECORD_SIZE);
-    // A document cut short by a full disk is reported as a failure, never as done.
-    if (!written) analysis.reportExportFailure(path.data(), errno);
-    return written ? 1 : 0;
+    if (result != ExportResult::WriteFailed) return 1;
+    analysis.reportExportFailure(path.data(), text.error());
+    return 0;
 }
 
 } // namespace logs

@@ -4,6 +4,8 @@
 #include <cstdint>
 
 #include "analysis.h"
+#include "exportsource.h"
+#include "text.h"
 
 namespace logs {
 
@@ -18,5 +20,11 @@ namespace logs {
 // (Analysis::reportExportFailure). A read that ends early (raw.dat shorter than the range) ends the
 // pass and the document is closed as usual. On a result of 1 `data` stands at `stop` + 32.
 int exportPoints(Analysis& analysis, std::uint64_t start, std::uint64_t stop);
+
+// Writes the point records of `source` as the KML 2.2 document that the export above writes,
+// through `text`, into the stream that `open` returns at the first point record, and closes it. The
+// text is byte for byte the same whatever the opener; times are shown by `source.clock`.
+ExportResult writeKml(const ExportSource& source, logbook::TextBuffer& text,
+                      const ExportOpener& open);
 
 } // namespace logs

@@ -70,6 +70,7 @@ int replaceFile(const char* from, const char* to) {
     case ERROR_PATH_NOT_FOUND:
         return ENOENT;
     case ERROR_ACCESS_DENIED:
+    case ERROR_SHARING_VIOLATION:
         return EACCES;
     case ERROR_DISK_FULL:
         return ENOSPC;

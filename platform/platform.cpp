@@ -2,6 +2,7 @@
 #include "platform.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 
 #ifdef _WIN32
@@ -54,6 +55,14 @@ int makeDirectory(const char* path) {
     const int result = mkdir(path, 0777);
 #endif
     return result == 0 ? 0 : errno;
+}
+
+unsigned long processId() {
+#ifdef _WIN32
+    return GetCurrentProcessId();
+#else
+    return static_cast<unsigned long>(getpid());
+#endif
 }
 
 bool isDirectory(const char* path) {

@@ -26,6 +26,9 @@ void useFineTimerSlack();
 // Makes one directory with default access rights. Returns 0, or the system's error number.
 int makeDirectory(const char* path);
 
+// The running process' id, to make temporary file names of this run.
+unsigned long processId();
+
 // True when `path` names an existing directory.
 bool isDirectory(const char* path);
 

@@ -88,11 +88,11 @@ trips::TripFigures figuresOf(const std::vector<TripPoint>& points) {
 std::vector<std::vector<TripPoint>> demoTrips() {
     const std::vector<std::uint8_t> log = sim::demoLog();
     std::vector<std::vector<TripPoint>> out;
-    for (std::size_t at = 0; at + logs::RECORD_SIZE <= log.size(); at += logs::RECORD_SIZE) {
+    for (std::size_t at = 0; at + logbook::RECORD_SIZE <= log.size(); at += logbook::RECORD_SIZE) {
         const std::uint8_t* r = log.data() + at;
-        if (!logs::isPointRecord(r, logs::POINT_TIME_LAST)) continue;
-        const logs::KVdata d = logs::decodeRecord(r);
-        const TripPoint p{logs::recordTime(r),
+        if (!logbook::isPointRecord(r, logbook::POINT_TIME_LAST)) continue;
+        const logbook::KVdata d = logbook::decodeRecord(r);
+        const TripPoint p{logbook::recordTime(r),
                           d.lat,
                           d.lon,
                           d.Altitude,

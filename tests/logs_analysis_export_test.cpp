@@ -42,7 +42,7 @@ class AnalysisExport : public ::testing::Test {
         testsupport::writeBytes("raw.dat", raw);
         data = std::fopen("raw.dat", "rb");
         ASSERT_NE(data, nullptr);
-        analysis.emplace(data, out.stream(), logs::POINT_TIME_LAST);
+        analysis.emplace(data, out.stream(), logbook::POINT_TIME_LAST);
     }
     void TearDown() override {
         analysis.reset();

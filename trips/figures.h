@@ -12,6 +12,7 @@ struct TripFigures {
     std::uint32_t end_epoch = 0;   // time of the last point record
     std::int64_t duration_s = 0;   // end_epoch - start_epoch
     std::uint64_t points = 0;      // number of point records
+    std::uint64_t positions = 0;   // of them with a usable position (the bounds and the tracks)
     double distance_m = 0;         // sum of WGS-84 geodesic distances between consecutive points
     std::int64_t moving_time_s = 0;
     double max_speed_kmh = 0;

@@ -2,10 +2,11 @@
 #include "text.h"
 
 #include <bit>
+#include <cerrno>
 #include <charconv>
 #include <cstring>
 
-namespace logs {
+namespace logbook {
 
 namespace {
 
@@ -139,16 +140,21 @@ void TextBuffer::attach(std::FILE* stream) {
     stream_ = stream;
 }
 
+void TextBuffer::fail() {
+    if (ok_) error_ = errno;
+    ok_ = false;
+}
+
 void TextBuffer::flush() {
     if (used_ != 0 && stream_ != nullptr &&
         std::fwrite(storage_.data(), 1, used_, stream_) != used_)
-        ok_ = false;
+        fail();
     used_ = 0;
 }
 
 bool TextBuffer::close() {
     flush();
-    if (stream_ != nullptr && std::fclose(stream_) != 0) ok_ = false;
+    if (stream_ != nullptr && std::fclose(stream_) != 0) fail();
     stream_ = nullptr;
     return ok_;
 }
@@ -157,7 +163,7 @@ void TextBuffer::put(std::string_view text) {
     if (text.size() > storage_.size()) {
         flush();
         if (stream_ != nullptr && std::fwrite(text.data(), 1, text.size(), stream_) != text.size())
-            ok_ = false;
+            fail();
         return;
     }
     commit(copyText(reserve(text.size()), text));
@@ -168,4 +174,4 @@ void TextBuffer::putTime(std::string_view pattern, const LocalTime& time) {
     commit(formatTime(reserve(pattern.size() * 6 + NUMBER_TEXT_SIZE), pattern, time));
 }
 
-} // namespace logs
+} // namespace logbook

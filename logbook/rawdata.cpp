@@ -10,7 +10,7 @@
 #include <sys/types.h>
 #endif
 
-namespace logs {
+namespace logbook {
 
 bool seekTo(std::FILE* stream, std::uint64_t offset) {
 #ifdef _WIN32
@@ -78,4 +78,4 @@ const std::uint8_t* nextPointRecord(RecordReader& reader, std::uint32_t timeLimi
     return report;
 }
 
-} // namespace logs
+} // namespace logbook

@@ -19,8 +19,8 @@
 namespace {
 
 std::string fixed6(float value) {
-    char text[logs::NUMBER_TEXT_SIZE];
-    return {text, logs::formatFixed6(text, value)};
+    char text[logbook::NUMBER_TEXT_SIZE];
+    return {text, logbook::formatFixed6(text, value)};
 }
 
 std::string libraryFixed6(float value) {
@@ -89,8 +89,8 @@ TEST(FormatFixed6, SameTextAsTheCLibraryForRandomFloats) {
 }
 
 std::string intText(std::int64_t value) {
-    char text[logs::NUMBER_TEXT_SIZE];
-    return {text, logs::formatInt(text, value)};
+    char text[logbook::NUMBER_TEXT_SIZE];
+    return {text, logbook::formatInt(text, value)};
 }
 
 std::string percentD(std::int64_t value) {
@@ -145,7 +145,7 @@ TEST(FormatTime, SameTextAsStrftimeForTheAnalysisPatterns) {
             char expected[64];
             const std::size_t length = p.strftime(expected, sizeof expected, &converted);
             char text[128];
-            char* end = logs::formatTime(text, p.pattern, logs::toLocalTime(seconds));
+            char* end = logbook::formatTime(text, p.pattern, logbook::toLocalTime(seconds));
             EXPECT_EQ(std::string(text, end), std::string(expected, length)) << p.pattern;
         }
     }
@@ -153,14 +153,14 @@ TEST(FormatTime, SameTextAsStrftimeForTheAnalysisPatterns) {
 
 TEST(FormatTime, AFailedConversionGivesTheZeroDate) {
     char text[64];
-    char* end = logs::formatTime(text, "%Y-%m-%d_%H:%M:%S%%", logs::LocalTime{});
+    char* end = logbook::formatTime(text, "%Y-%m-%d_%H:%M:%S%%", logbook::LocalTime{});
     EXPECT_EQ(std::string(text, end), "1900-01-00_00:00:00%%");
 }
 
 TEST(TextBuffer, KeepsOrderAcrossBlocksAndOversizedTexts) {
     testsupport::Capture sink;
     std::vector<char> storage(4096);
-    logs::TextBuffer text(storage);
+    logbook::TextBuffer text(storage);
     text.attach(sink.stream());
     std::string expected;
     const std::string big(10000, 'x');
@@ -183,7 +183,7 @@ TEST(TextBuffer, KeepsOrderAcrossBlocksAndOversizedTexts) {
 // An export cut short by a full disk must be able to say so.
 TEST(TextBuffer, RemembersAFailedWriteUntilClosed) {
     std::vector<char> storage(4096);
-    logs::TextBuffer text(storage);
+    logbook::TextBuffer text(storage);
     std::FILE* full = std::fopen("/dev/full", "wb");
     ASSERT_NE(full, nullptr);
     std::setvbuf(full, nullptr, _IONBF, 0);
@@ -193,7 +193,7 @@ TEST(TextBuffer, RemembersAFailedWriteUntilClosed) {
     EXPECT_FALSE(text.close());
 
     std::FILE* good = std::tmpfile();
-    logs::TextBuffer fine(storage);
+    logbook::TextBuffer fine(storage);
     fine.attach(good);
     fine.put("a row\r\n");
     EXPECT_TRUE(fine.close());
@@ -203,10 +203,10 @@ TEST(TextBuffer, RemembersAFailedWriteUntilClosed) {
 // The clock reuses conversions inside an hour; every answer must still be the C library's.
 void expectClockAgrees(const char* zone, std::uint32_t from, std::uint32_t to, std::uint32_t step) {
     testsupport::ScopedTimeZone scoped(zone);
-    logs::LocalClock clock;
+    logbook::LocalClock clock;
     for (std::uint64_t t = from; t <= to; t += step) {
-        const logs::LocalTime fast = clock.at(static_cast<std::uint32_t>(t));
-        const logs::LocalTime full = logs::toLocalTime(t);
+        const logbook::LocalTime fast = clock.at(static_cast<std::uint32_t>(t));
+        const logbook::LocalTime full = logbook::toLocalTime(t);
         ASSERT_TRUE(fast.year == full.year && fast.month == full.month && fast.day == full.day &&
                     fast.hour == full.hour && fast.minute == full.minute &&
                     fast.second == full.second)
@@ -232,16 +232,36 @@ TEST(LocalClock, AgreesWithEveryConversionAcrossOffsetChanges) {
 
 TEST(LocalClock, TimesGoingBackwardsAndJumping) {
     testsupport::ScopedTimeZone zone("CET-1CEST,M3.5.0,M10.5.0/3");
-    logs::LocalClock clock;
+    logbook::LocalClock clock;
     const std::uint32_t times[] = {1616893210, 1616893190, 1616893211, 1616889600, 1616893199,
                                    1616893200, 1854890432, 1614936030, 1614936029};
     for (const std::uint32_t t : times) {
-        const logs::LocalTime fast = clock.at(t);
-        const logs::LocalTime full = logs::toLocalTime(t);
+        const logbook::LocalTime fast = clock.at(t);
+        const logbook::LocalTime full = logbook::toLocalTime(t);
         EXPECT_EQ(fast.hour * 3600 + fast.minute * 60 + fast.second,
                   full.hour * 3600 + full.minute * 60 + full.second)
             << t;
         EXPECT_EQ(fast.day, full.day) << t;
+    }
+}
+
+// The UTC clock against the C library's conversion in a zone without offset, from 1970 across
+// leap days and century years up to the last 32-bit time.
+TEST(LocalClock, UtcClockIsTheCalendarOfUtc) {
+    testsupport::ScopedTimeZone zone("UTC0");
+    logbook::LocalClock clock(true);
+    std::mt19937 random(8);
+    std::vector<std::uint32_t> times = {0, 951782399, 951782400, 951868800, 1614936030,
+                                        4107542399U, 4107542400U, 4294967295U};
+    for (int k = 0; k < 20000; ++k)
+        times.push_back(static_cast<std::uint32_t>(random()));
+    for (const std::uint32_t t : times) {
+        const logbook::LocalTime utc = clock.at(t);
+        const logbook::LocalTime full = logbook::toLocalTime(t);
+        ASSERT_TRUE(utc.year == full.year && utc.month == full.month && utc.day == full.day &&
+                    utc.hour == full.hour && utc.minute == full.minute &&
+                    utc.second == full.second)
+            << t;
     }
 }
 

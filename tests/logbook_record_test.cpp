@@ -29,8 +29,8 @@ TEST(RecordTime, ReadsBytesOneToFourBigEndianUnsigned) {
     r[3] = 0xFE;
     r[4] = 0x7F;
     r[5] = 0x55;
-    EXPECT_EQ(logs::recordTime(r.data()), 0x8001FE7FU);
-    EXPECT_EQ(logs::recordTime(analysistest::filled(0xFF).data()), 0xFFFFFFFFU);
+    EXPECT_EQ(logbook::recordTime(r.data()), 0x8001FE7FU);
+    EXPECT_EQ(logbook::recordTime(analysistest::filled(0xFF).data()), 0xFFFFFFFFU);
 }
 
 struct WindowCase {
@@ -41,7 +41,7 @@ struct WindowCase {
 };
 
 TEST(IsPointRecord, TypeByteAndInclusiveUnsignedWindow) {
-    constexpr std::uint32_t last = logs::POINT_TIME_LAST;
+    constexpr std::uint32_t last = logbook::POINT_TIME_LAST;
     const WindowCase cases[] = {
         {1, 1614890433U, last, false},        // a second before the window
         {1, 1614890434U, last, true},         // first second
@@ -60,7 +60,7 @@ TEST(IsPointRecord, TypeByteAndInclusiveUnsignedWindow) {
         {1, 1614890433U, 0xFFFFFFFFU, false}, // the lower bound stays
     };
     for (const WindowCase& c : cases) {
-        EXPECT_EQ(logs::isPointRecord(typed(c.type, c.time).data(), c.limit), c.point)
+        EXPECT_EQ(logbook::isPointRecord(typed(c.type, c.time).data(), c.limit), c.point)
             << "type " << int{c.type} << " time " << c.time << " limit " << c.limit;
     }
 }
@@ -71,17 +71,18 @@ TEST(PointTimeLimit, TheLaterOfTheFixedEndAndOneYearAfterTheClock) {
         std::int64_t now;
         std::uint32_t limit;
     } cases[] = {
-        {1749896459, logs::POINT_TIME_LAST},                   // 2025: the fixed end
-        {0, logs::POINT_TIME_LAST},                            //
-        {-1000, logs::POINT_TIME_LAST},                        // a clock before 1970
-        {logs::POINT_TIME_LAST - year, logs::POINT_TIME_LAST}, // exactly a year before the end
-        {logs::POINT_TIME_LAST - year + 1, logs::POINT_TIME_LAST + 1},
+        {1749896459, logbook::POINT_TIME_LAST}, // 2025: the fixed end
+        {0, logbook::POINT_TIME_LAST},          //
+        {-1000, logbook::POINT_TIME_LAST},      // a clock before 1970
+        {logbook::POINT_TIME_LAST - year,
+         logbook::POINT_TIME_LAST}, // exactly a year before the end
+        {logbook::POINT_TIME_LAST - year + 1, logbook::POINT_TIME_LAST + 1},
         {1893456000, 1893456000 + 31536000U}, // 2030-01-01
         {0xFFFFFFFFLL - year, 0xFFFFFFFFU},   // reaches the end of 32-bit time
         {0x7FFFFFFFFFFFLL, 0xFFFFFFFFU},      // far beyond: saturates
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(logs::pointTimeLimit(static_cast<std::time_t>(c.now)), c.limit) << c.now;
+        EXPECT_EQ(logbook::pointTimeLimit(static_cast<std::time_t>(c.now)), c.limit) << c.now;
     }
 }
 
@@ -104,14 +105,14 @@ TEST(DecodeRecord, CoordinatesAreBigEndianSinglePrecision) {
         Stored s;
         s.lat = c.stored;
         s.lon = c.stored ^ 0x80000000U; // the same number with the other sign
-        const logs::KVdata d = logs::decodeRecord(bytesOf(s).data());
+        const logbook::KVdata d = logbook::decodeRecord(bytesOf(s).data());
         EXPECT_EQ(sixDecimals(d.lat), c.printed) << std::hex << c.stored;
         EXPECT_EQ(d.lon, -d.lat);
     }
     Stored nan;
     nan.lat = 0x7FC00000;
     nan.lon = 0xFF800000;
-    const logs::KVdata d = logs::decodeRecord(bytesOf(nan).data());
+    const logbook::KVdata d = logbook::decodeRecord(bytesOf(nan).data());
     EXPECT_TRUE(std::isnan(d.lat));
     EXPECT_TRUE(std::isinf(d.lon) && d.lon < 0);
 }
@@ -130,7 +131,7 @@ TEST(DecodeRecord, WidthsSignsAndScales) {
     s.pressure = 0xFFFF;
     s.altitude = 0x00FA;
     s.vario = 0xFFFB;
-    const logs::KVdata d = logs::decodeRecord(bytesOf(s).data());
+    const logbook::KVdata d = logbook::decodeRecord(bytesOf(s).data());
     EXPECT_EQ(d.speed, 200);
     EXPECT_EQ(d.AltitudeGPS, -2);
     EXPECT_EQ(d.Course, 180);
@@ -159,19 +160,19 @@ TEST(DecodeRecord, CourseDoublesAndRpmWrapsAtSixteenBits) {
         Stored s;
         s.course = c.course;
         s.rpm = c.rpm;
-        const logs::KVdata d = logs::decodeRecord(bytesOf(s).data());
+        const logbook::KVdata d = logbook::decodeRecord(bytesOf(s).data());
         EXPECT_EQ(d.Course, c.courseDegrees) << int{c.course};
         EXPECT_EQ(d.RPM, c.rpmDecoded) << c.rpm;
     }
 }
 
 TEST(CoordinateAltitude, ValuesUpToZeroBecomeOne) {
-    EXPECT_EQ(logs::coordinateAltitude(-5), 1);
-    EXPECT_EQ(logs::coordinateAltitude(0), 1);
-    EXPECT_EQ(logs::coordinateAltitude(-32768), 1);
-    EXPECT_EQ(logs::coordinateAltitude(1), 1);
-    EXPECT_EQ(logs::coordinateAltitude(250), 250);
-    EXPECT_EQ(logs::coordinateAltitude(32767), 32767);
+    EXPECT_EQ(logbook::coordinateAltitude(-5), 1);
+    EXPECT_EQ(logbook::coordinateAltitude(0), 1);
+    EXPECT_EQ(logbook::coordinateAltitude(-32768), 1);
+    EXPECT_EQ(logbook::coordinateAltitude(1), 1);
+    EXPECT_EQ(logbook::coordinateAltitude(250), 250);
+    EXPECT_EQ(logbook::coordinateAltitude(32767), 32767);
 }
 
 } // namespace

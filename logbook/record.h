@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <ctime>
 
-namespace logs {
+namespace logbook {
 
 inline constexpr std::size_t RECORD_SIZE = 32;
 
@@ -59,4 +59,4 @@ inline int coordinateAltitude(std::int16_t altitude) {
     return altitude <= 0 ? 1 : altitude;
 }
 
-} // namespace logs
+} // namespace logbook

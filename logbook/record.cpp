@@ -7,7 +7,7 @@
 
 #include "byteorder.h"
 
-namespace logs {
+namespace logbook {
 
 namespace {
 
@@ -63,4 +63,4 @@ KVdata decodeRecord(const std::uint8_t* report) {
     return record;
 }
 
-} // namespace logs
+} // namespace logbook

@@ -10,7 +10,7 @@
 
 #include "localclock.h"
 
-namespace logs {
+namespace logbook {
 
 // Room that any single number text below needs.
 inline constexpr std::size_t NUMBER_TEXT_SIZE = 64;
@@ -56,6 +56,9 @@ class TextBuffer {
     void flush();
     // False once a write to a stream has failed.
     bool ok() const { return ok_; }
+    // The system's error number of the first failed write or close (0 when none failed or the
+    // system gave none).
+    int error() const { return error_; }
     // Writes what is pending and closes the attached stream; false if any write or the close
     // failed.
     bool close();
@@ -70,10 +73,13 @@ class TextBuffer {
     void commit(const char* end) { used_ = static_cast<std::size_t>(end - storage_.data()); }
 
   private:
+    void fail();
+
     std::span<char> storage_;
     std::size_t used_ = 0;
     std::FILE* stream_ = nullptr;
     bool ok_ = true;
+    int error_ = 0;
 };
 
-} // namespace logs
+} // namespace logbook

@@ -7,7 +7,7 @@
 #include <limits>
 #include <span>
 
-namespace logs {
+namespace logbook {
 
 // Moves `stream` to byte `offset` from its start, beyond 2 GiB too. True on success.
 bool seekTo(std::FILE* stream, std::uint64_t offset);
@@ -54,4 +54,4 @@ void readRange(RecordReader& reader, std::uint64_t start, std::uint64_t stop);
 // record; null at the end.
 const std::uint8_t* nextPointRecord(RecordReader& reader, std::uint32_t timeLimit);
 
-} // namespace logs
+} // namespace logbook
