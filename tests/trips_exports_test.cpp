@@ -191,9 +191,15 @@ TEST_F(TripsExports, GeoJsonHasLonLatPositionsAndTheirTimes) {
     EXPECT_EQ(point["features"][0]["properties"]["times"].Size(), 1U);
 }
 
-// A format fed trip by trip: each trip with its files, then every point record in file order.
+// A format fed once every trip's files are written: all trips, then each trip with every point
+// record in file order.
 class RecordingSink : public trips::TripSink {
   public:
+    bool begin(const std::vector<trips::Trip>& trips, std::FILE*) override {
+        for (const trips::Trip& trip : trips)
+            log << "[" << trip.number << " files " << trip.files.size() << "]";
+        return true;
+    }
     void beginTrip(const trips::Trip& trip) override {
         log << "trip " << trip.number << " " << trip.stem << " files " << trip.files.size();
     }
@@ -220,8 +226,9 @@ TEST_F(TripsExports, CollectingFormatsAreFedEveryTripAndPoint) {
     const trips::ExportSettings settings{
         "out", {trips::Format::Gpx, trips::Format::Csv}, logbook::POINT_TIME_LAST, {&sink}};
     EXPECT_TRUE(trips::writeExports(found, {scanned.input}, settings, clock, stderr));
-    EXPECT_EQ(sink.log.str(), "trip 1 2025-06-14_06-10-00 files 2 0 1 2 3 4 5;"
-                              "trip 2 2025-06-14_07-33-20 files 2 5000;end");
+    EXPECT_EQ(sink.log.str(),
+              "[1 files 2][2 files 2]trip 1 2025-06-14_06-10-00 files 2 0 1 2 3 4 5;"
+              "trip 2 2025-06-14_07-33-20 files 2 5000;end");
 }
 
 #ifdef __linux__

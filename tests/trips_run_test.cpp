@@ -138,7 +138,9 @@ TEST_F(TripsRun, UnreadableInputsAreReportedAndTheOthersExported) {
                  (fs::path("trips") / "2025-06-14_08-10-00.gpx").string().c_str());
     ASSERT_EQ(trip["sources"].Size(), 1U);
     EXPECT_STREQ(trip["sources"][0].GetString(), "good.dat");
-    EXPECT_EQ(tripstest::listing("trips"), std::set<std::string>{"2025-06-14_08-10-00.gpx"});
+    // The default formats: GPX per trip and the report of all trips.
+    EXPECT_EQ(tripstest::listing("trips"),
+              (std::set<std::string>{"2025-06-14_08-10-00.gpx", "index.html"}));
 }
 
 #ifndef _WIN32
@@ -220,6 +222,31 @@ TEST_F(TripsRun, NameCollisionsAndRepeatedRuns) {
     }
     EXPECT_NE(readFile("trips/2025-06-14_08-10-00-2.geojson").find("\"points\":5"),
               std::string::npos);
+}
+
+// The report names every file written for each trip, in the same run; asked alone, it is the only
+// file; where it cannot be written, the trips' files are still there and the status says so.
+TEST_F(TripsRun, TheReportLinksTheTripsFiles) {
+    testsupport::writeBytes("a.dat", drive(T, 3));
+    testsupport::writeBytes("b.dat", drive(T + 3600, 4));
+    const auto both = runTrips({"-q", "-f", "geojson,html,csv", "a.dat", "b.dat"});
+    EXPECT_EQ(both.status, 0) << both.err;
+    const std::string page = readFile("trips/index.html");
+    for (const char* name : {"2025-06-14_08-10-00.geojson", "2025-06-14_08-10-00.csv",
+                             "2025-06-14_09-10-00.geojson", "2025-06-14_09-10-00.csv"})
+        EXPECT_NE(page.find(std::string("href=\"") + name + "\""), std::string::npos) << name;
+
+    fs::remove_all("trips");
+    const auto alone = runTrips({"-q", "-f", "html", "a.dat"});
+    EXPECT_EQ(alone.status, 0) << alone.err;
+    EXPECT_EQ(tripstest::listing("trips"), std::set<std::string>{"index.html"});
+
+    fs::remove_all("trips");
+    fs::create_directories("trips/index.html"); // a folder where the page belongs
+    const auto blocked = runTrips({"-q", "a.dat"});
+    EXPECT_EQ(blocked.status, 1);
+    EXPECT_NE(blocked.err.find("index.html"), std::string::npos) << blocked.err;
+    EXPECT_TRUE(fs::exists("trips/2025-06-14_08-10-00.gpx"));
 }
 
 TEST_F(TripsRun, NoTripAndDryRun) {

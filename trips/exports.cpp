@@ -6,10 +6,10 @@
 #include <unordered_map>
 
 #include "csv.h"
+#include "files.h"
 #include "geojson.h"
 #include "gpx.h"
 #include "kml.h"
-#include "files.h"
 #include "platform.h"
 #include "rawdata.h"
 #include "timetext.h"
@@ -118,21 +118,22 @@ struct Exporter {
         }
         trip.files.emplace_back(formatName(format), path);
     }
-
-    void feedSinks(const Trip& trip, logbook::RecordReader& reader) {
-        for (TripSink* sink : settings.sinks)
-            sink->beginTrip(trip);
-        logbook::readRange(reader, trip.first, trip.last);
-        while (const std::uint8_t* report = logbook::nextPointRecord(reader, settings.timeLimit)) {
-            const std::uint32_t time = logbook::recordTime(report);
-            const logbook::KVdata point = logbook::decodeRecord(report);
-            for (TripSink* sink : settings.sinks)
-                sink->point(time, point);
-        }
-        for (TripSink* sink : settings.sinks)
-            sink->endTrip();
-    }
 };
+
+void feedSinks(const std::vector<TripSink*>& sinks, const Trip& trip, logbook::RecordReader& reader,
+               std::uint32_t timeLimit) {
+    for (TripSink* sink : sinks)
+        sink->beginTrip(trip);
+    logbook::readRange(reader, trip.first, trip.last);
+    while (const std::uint8_t* report = logbook::nextPointRecord(reader, timeLimit)) {
+        const std::uint32_t time = logbook::recordTime(report);
+        const logbook::KVdata point = logbook::decodeRecord(report);
+        for (TripSink* sink : sinks)
+            sink->point(time, point);
+    }
+    for (TripSink* sink : sinks)
+        sink->endTrip();
+}
 
 } // namespace
 
@@ -160,21 +161,37 @@ bool writeExports(std::vector<Trip>& trips, const std::vector<InputFile>& inputs
                   const ExportSettings& settings, logbook::LocalClock& clock, std::FILE* err) {
     Exporter exporter{inputs, settings, clock, err};
     InputCache cache;
-    for (Trip& trip : trips) {
-        int error = 0;
-        std::FILE* data = cache.open(inputs[trip.file], trip.file, error);
-        if (data == nullptr) {
-            std::fprintf(err, "kvtrips: cannot read %s: %s\n", inputs[trip.file].path.c_str(),
-                         platform::errorText(error).c_str());
-            exporter.ok = false;
-            continue;
+    const auto forEachReadable = [&](const auto& work) {
+        for (Trip& trip : trips) {
+            int error = 0;
+            std::FILE* data = cache.open(inputs[trip.file], trip.file, error);
+            if (data == nullptr) {
+                std::fprintf(err, "kvtrips: cannot read %s: %s\n", inputs[trip.file].path.c_str(),
+                             platform::errorText(error).c_str());
+                exporter.ok = false;
+                continue;
+            }
+            logbook::RecordReader reader(data, exporter.input);
+            work(trip, reader);
         }
-        logbook::RecordReader reader(data, exporter.input);
+    };
+    forEachReadable([&](Trip& trip, logbook::RecordReader& reader) {
         for (const Format format : settings.formats)
             exporter.writeFile(trip, format, reader);
-        if (!settings.sinks.empty()) exporter.feedSinks(trip, reader);
-    }
+    });
+    // The collecting formats come second, so that they can name every file written for every trip.
+    std::vector<TripSink*> sinks;
     for (TripSink* sink : settings.sinks) {
+        if (sink->begin(trips, err))
+            sinks.push_back(sink);
+        else
+            exporter.ok = false;
+    }
+    if (sinks.empty()) return exporter.ok;
+    forEachReadable([&](const Trip& trip, logbook::RecordReader& reader) {
+        feedSinks(sinks, trip, reader, settings.timeLimit);
+    });
+    for (TripSink* sink : sinks) {
         if (!sink->finish(err)) exporter.ok = false;
     }
     return exporter.ok;

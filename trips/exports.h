@@ -15,12 +15,15 @@
 namespace trips {
 
 // A format that collects all trips into one output (the HTML report is one). writeExports feeds
-// it, after a trip's own files are written: beginTrip (the trip with its figures, `stem` and the
-// `files` written for it), point for every point record of the trip in file order, endTrip; and
-// finish once after the last trip.
+// it once every trip's own files are written: begin with all trips (their figures, `stem` and the
+// `files` written for each), then per trip beginTrip, point for every point record of the trip in
+// file order, endTrip; and finish once after the last trip.
 class TripSink {
   public:
     virtual ~TripSink() = default;
+    // Starts the output. Returns false when it cannot be made, after reporting why on `err`; the
+    // sink is then fed nothing more.
+    virtual bool begin(const std::vector<Trip>& trips, std::FILE* err) = 0;
     virtual void beginTrip(const Trip& trip) = 0;
     virtual void point(std::uint32_t epoch, const logbook::KVdata& record) = 0;
     virtual void endTrip() = 0;
@@ -48,11 +51,11 @@ struct ExportSettings {
 };
 
 // Writes the files of every trip in `formats` into `outDir` (which must exist) and records them in
-// each trip's `files`, then feeds the sinks. A file is complete under its final name or not there
-// at all: an older file of that name stays until the new one is complete. Each failure (an input
-// that cannot be read again, a file that cannot be created, written or renamed) is one line on
-// `err` naming the file and the reason; the other files are still written. Returns false when
-// anything failed.
+// each trip's `files`, then feeds the sinks every trip. A file is complete under its final name or
+// not there at all: an older file of that name stays until the new one is complete. Each failure
+// (an input that cannot be read again, a file that cannot be created, written or renamed) is one
+// line on `err` naming the file and the reason; the other files are still written. Returns false
+// when anything failed.
 bool writeExports(std::vector<Trip>& trips, const std::vector<InputFile>& inputs,
                   const ExportSettings& settings, logbook::LocalClock& clock, std::FILE* err);
 

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "files.h"
 #include "platform.h"
 
 namespace trips {
@@ -103,12 +104,12 @@ void OutputFile::flush() {
 
 void OutputFile::fail(const std::string& path, int error) {
     if (!error_.empty()) return; // the first failure is the one to report
-    error_ = "Cannot write " + path + ": " + platform::errorText(error != 0 ? error : EIO);
+    error_ = "cannot write " + path + ": " + platform::errorText(error != 0 ? error : EIO);
 }
 
 bool OutputFile::commit() {
     if (file_ == nullptr) {
-        if (error_.empty()) error_ = "Cannot write " + finalPath_ + ": not open";
+        if (error_.empty()) error_ = "cannot write " + finalPath_ + ": not open";
         return false;
     }
     flush();
@@ -117,13 +118,13 @@ bool OutputFile::commit() {
     if (std::fflush(file) != 0) fail(tempPath_, errno);
     if (std::fclose(file) != 0) fail(tempPath_, errno);
     if (error_.empty()) {
-        std::error_code code;
-        std::filesystem::rename(tempPath_, finalPath_, code);
-        if (!code) {
+        // Replaces an older index.html in one step, on Windows too.
+        const int error = platform::replaceFile(tempPath_.c_str(), finalPath_.c_str());
+        if (error == 0) {
             tempPath_.clear();
             return true;
         }
-        error_ = "Cannot write " + finalPath_ + ": " + code.message();
+        fail(finalPath_, error);
     }
     std::error_code ignored;
     std::filesystem::remove(tempPath_, ignored);

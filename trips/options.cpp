@@ -33,12 +33,20 @@ namespace {
 
 constexpr Format kFormats[] = {Format::Gpx, Format::GeoJson, Format::Kml, Format::Csv};
 
-// Reads "gpx,geojson": every name known, each once (a repeated name counts once).
-std::optional<std::vector<Format>> parseFormats(std::string_view list) {
+// Reads "gpx,geojson,html": every name known, each once (a repeated name counts once). "html" is
+// the one report of all trips and sets `html`; the others are written one file per trip.
+std::optional<std::vector<Format>> parseFormats(std::string_view list, bool& html) {
     std::vector<Format> formats;
+    html = false;
     while (true) {
         const std::size_t comma = list.find(',');
         const std::string_view name = list.substr(0, comma);
+        if (name == "html") {
+            html = true;
+            if (comma == std::string_view::npos) return formats;
+            list.remove_prefix(comma + 1);
+            continue;
+        }
         const auto known = std::find_if(std::begin(kFormats), std::end(kFormats),
                                         [name](Format f) { return name == formatName(f); });
         if (known == std::end(kFormats)) return std::nullopt;
@@ -67,19 +75,19 @@ int usageError(std::FILE* err, const std::string& message) {
 
 CommandLine parseCommandLine(int argc, char** argv, std::FILE* out, std::FILE* err) {
     Options options;
-    std::string formats = "gpx";
+    std::string formats = "gpx,html";
     std::string gap = "600";
     std::string since;
     std::string until;
     std::vector<std::string> inputs;
     CLI::App app{"kvtrips: the trips in raw.dat files of the Korvane plus logger as GPX, GeoJSON, "
-                 "KML and CSV files, with trip figures",
+                 "KML and CSV files and an HTML report, with trip figures",
                  "kvtrips"};
     app.set_version_flag("--version", std::string("kvtrips ") + KV_VERSION);
     app.add_option("FILE", inputs, "raw.dat images (default ./raw.dat)");
     app.add_option("-o,--out", options.outDir, "folder for the exports, made when missing")
         ->capture_default_str();
-    app.add_option("-f,--format", formats, "comma-separated, any of: gpx, geojson, kml, csv")
+    app.add_option("-f,--format", formats, "comma-separated, any of: gpx, geojson, kml, csv, html")
         ->capture_default_str();
     // Read as text and then in decimal: CLI11 would take "010" as octal and "0x10" as hex.
     app.add_option("--gap", gap,
@@ -114,7 +122,7 @@ CommandLine parseCommandLine(int argc, char** argv, std::FILE* out, std::FILE* e
                                               "from 1 to 4294967295, not: " +
                                                   gap)};
     options.gap = *gapSeconds;
-    const auto formatList = parseFormats(formats);
+    const auto formatList = parseFormats(formats, options.html);
     if (!formatList) return {std::nullopt, usageError(err, "unknown format in: " + formats)};
     options.formats = *formatList;
     if (!since.empty() || app.count("--since") != 0) {

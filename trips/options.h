@@ -17,7 +17,8 @@ const char* formatName(Format format);
 struct Options {
     std::vector<std::string> inputs{"raw.dat"};
     std::string outDir = "trips";
-    std::vector<Format> formats{Format::Gpx};
+    std::vector<Format> formats{Format::Gpx}; // the formats written one file per trip
+    bool html = true;                         // the report index.html of all trips
     std::uint32_t gap = 600;
     std::optional<std::int64_t> since; // seconds since 1970 UTC
     std::optional<std::int64_t> until;

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "exports.h"
+#include "html_sink.h"
 #include "merge.h"
 #include "options.h"
 #include "platform.h"
@@ -73,6 +74,8 @@ int run(int argc, char** argv, std::FILE* out, std::FILE* err) {
     if (!options.dryRun) {
         if (makeOutDir(options.outDir, err)) {
             ExportSettings settings{options.outDir, options.formats, timeLimit, {}};
+            HtmlSink report(options.outDir, options.utc);
+            if (options.html) settings.sinks.push_back(&report);
             if (!writeExports(trips, inputs, settings, clock, err)) ok = false;
         } else {
             ok = false;
