@@ -2,10 +2,12 @@
 # Renders sample trip reports in headless chromium and checks them: the screenshot is not blank
 # (the map's and the charts' colours are there), the DOM holds one map and five profiles in every
 # trip's section, and tidy finds no error. Exits 77 (skipped) when chromium is not installed.
-# Usage: html_browser_check.sh SAMPLE_PAGES_PROGRAM WORK_FOLDER
+# The page "kvtrips" is kvtrips' own report of the demo log, written from a raw.dat.
+# Usage: html_browser_check.sh SAMPLE_PAGES_PROGRAM WORK_FOLDER KVTRIPS
 set -euo pipefail
 generator=$1
 work=$2
+kvtrips=$3
 
 for tool in chromium tidy convert python3; do
     if ! command -v "$tool" >/dev/null 2>&1; then
@@ -39,12 +41,17 @@ pixels_of() {
 }
 
 # kind, number of trips
-for sample in demo:3 one-point:1 long:1 antimeridian:1; do
+for sample in kvtrips:3 demo:3 one-point:1 long:1 antimeridian:1; do
     kind=${sample%%:*}
     trips=${sample##*:}
     page="$work/$kind/index.html"
     mkdir -p "$work/$kind"
-    "$generator" "$kind" "$work/$kind" || { fail "the sample page was not written"; continue; }
+    if [ "$kind" = kvtrips ]; then
+        "$generator" raw.dat "$work/$kind" && TZ=Europe/Vienna "$kvtrips" -q -f gpx,geojson,html \
+            -o "$work/$kind" "$work/$kind/raw.dat" || { fail "kvtrips wrote no report"; continue; }
+    else
+        "$generator" "$kind" "$work/$kind" || { fail "the sample page was not written"; continue; }
+    fi
     echo "$kind: $(wc -c <"$page") bytes"
 
     status=0

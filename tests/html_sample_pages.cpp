@@ -171,13 +171,25 @@ int streamHuge(const char* folder) {
     return 0;
 }
 
+// The demo log as the logger stores it, FOLDER/raw.dat, for kvtrips to read.
+int writeDemoLog(const char* folder) {
+    const std::vector<std::uint8_t> log = sim::demoLog();
+    const std::string path = std::string(folder) + "/raw.dat";
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    const bool ok = file != nullptr && std::fwrite(log.data(), 1, log.size(), file) == log.size();
+    if (file != nullptr && std::fclose(file) != 0) return 1;
+    return ok ? 0 : 1;
+}
+
 int main(int argc, char** argv) {
     if (argc != 3) {
-        std::fprintf(stderr, "usage: %s demo|one-point|long|antimeridian FOLDER\n", argv[0]);
+        std::fprintf(stderr, "usage: %s demo|one-point|long|antimeridian|huge|raw.dat FOLDER\n",
+                     argv[0]);
         return 2;
     }
     const std::string kind = argv[1];
     if (kind == "huge") return streamHuge(argv[2]);
+    if (kind == "raw.dat") return writeDemoLog(argv[2]);
     std::vector<std::vector<TripPoint>> tripPoints;
     if (kind == "demo") tripPoints = demoTrips();
     if (kind == "one-point")
