@@ -237,8 +237,11 @@ TEST_F(TripsRun, TheReportLinksTheTripsFiles) {
         EXPECT_NE(page.find(std::string("href=\"") + name + "\""), std::string::npos) << name;
 
     fs::remove_all("trips");
-    const auto alone = runTrips({"-q", "-f", "html", "a.dat"});
+    const auto alone = runTrips({"-f", "html", "a.dat"});
     EXPECT_EQ(alone.status, 0) << alone.err;
+    EXPECT_NE(alone.out.find("Report of all trips: " + (fs::path("trips") / "index.html").string()),
+              std::string::npos)
+        << alone.out;
     EXPECT_EQ(tripstest::listing("trips"), std::set<std::string>{"index.html"});
 
     fs::remove_all("trips");

@@ -3,6 +3,7 @@
 
 #include "chart_map_svg.h"
 #include "html_page.h"
+#include "platform.h"
 
 namespace trips {
 
@@ -19,7 +20,8 @@ bool HtmlReport::check() {
 bool HtmlReport::begin(const std::string& folder, std::vector<HtmlTrip> trips) {
     trips_ = std::move(trips);
     path_ = folder;
-    if (!path_.empty() && path_.back() != '/' && path_.back() != '\\') path_ += '/';
+    if (!path_.empty() && path_.back() != '/' && path_.back() != platform::kDirSeparator)
+        path_ += platform::kDirSeparator;
     path_ += "index.html";
     if (!file_.open(path_)) return check();
     appendPageHead(file_.text(), trips_, options_);

@@ -72,7 +72,8 @@ void HtmlSink::endTrip() {
 }
 
 bool HtmlSink::finish(std::FILE* err) {
-    if (ok_ && report_.finish()) return true;
+    written_ = ok_ && report_.finish();
+    if (written_) return true;
     std::fprintf(err, "kvtrips: %s\n", report_.error().c_str());
     return false;
 }

@@ -26,11 +26,17 @@ class HtmlSink : public TripSink {
     // the reason, when any part of the page could not be written.
     bool finish(std::FILE* err) override;
 
+    // True once index.html is complete in its place.
+    bool written() const { return written_; }
+    // The report's path (set by begin).
+    const std::string& path() const { return report_.path(); }
+
   private:
     std::string folder_;
     HtmlReport report_;
     std::size_t next_ = 0; // index of the next trip as given to begin
     bool ok_ = true;
+    bool written_ = false;
 };
 
 } // namespace trips

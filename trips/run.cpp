@@ -71,10 +71,10 @@ int run(int argc, char** argv, std::FILE* out, std::FILE* err) {
     filterAndNumber(trips, options.since, options.until);
     assignStems(trips, clock);
 
+    HtmlSink report(options.outDir, options.utc);
     if (!options.dryRun) {
         if (makeOutDir(options.outDir, err)) {
             ExportSettings settings{options.outDir, options.formats, timeLimit, {}};
-            HtmlSink report(options.outDir, options.utc);
             if (options.html) settings.sinks.push_back(&report);
             if (!writeExports(trips, inputs, settings, clock, err)) ok = false;
         } else {
@@ -85,6 +85,8 @@ int run(int argc, char** argv, std::FILE* out, std::FILE* err) {
         if (!printJson(out, inputs, trips, clock)) ok = false;
     } else if (!options.quiet) {
         printTable(out, inputs, trips, clock);
+        if (report.written())
+            std::fprintf(out, "\nReport of all trips: %s\n", report.path().c_str());
     }
     std::fflush(out);
     return ok ? 0 : 1;
