@@ -251,16 +251,15 @@ TEST(LocalClock, UtcClockIsTheCalendarOfUtc) {
     testsupport::ScopedTimeZone zone("UTC0");
     logbook::LocalClock clock(true);
     std::mt19937 random(8);
-    std::vector<std::uint32_t> times = {0, 951782399, 951782400, 951868800, 1614936030,
-                                        4107542399U, 4107542400U, 4294967295U};
+    std::vector<std::uint32_t> times = {0,          951782399,   951782400,   951868800,
+                                        1614936030, 4107542399U, 4107542400U, 4294967295U};
     for (int k = 0; k < 20000; ++k)
         times.push_back(static_cast<std::uint32_t>(random()));
     for (const std::uint32_t t : times) {
         const logbook::LocalTime utc = clock.at(t);
         const logbook::LocalTime full = logbook::toLocalTime(t);
         ASSERT_TRUE(utc.year == full.year && utc.month == full.month && utc.day == full.day &&
-                    utc.hour == full.hour && utc.minute == full.minute &&
-                    utc.second == full.second)
+                    utc.hour == full.hour && utc.minute == full.minute && utc.second == full.second)
             << t;
     }
 }
