@@ -8,31 +8,37 @@ namespace flasher {
 namespace {
 
 constexpr std::uint8_t FIRMWARE_GOOD = 1;
+// A reply counts only when the read delivered the bytes that are judged: the verdict byte 7 of
+// the firmware check, the CRCs up to byte 8 of the integrity check. The buffer behind them may
+// still hold an earlier reply, which says nothing about the stored image.
+constexpr int FIRMWARE_VERDICT_END = 8;
+constexpr int INTEGRITY_CRCS_END = 9;
 
 void writeLine(std::FILE* out, const char* text) {
     std::fputs(text, out);
     std::fputc('\n', out);
 }
 
-// One request of the checks: only the report number and the command code are written.
-void exchange(devlink::Connection& link, std::uint8_t command) {
+// One request of the checks: only the report number and the command code are written. Returns
+// the read's result.
+int exchange(devlink::Connection& link, std::uint8_t command) {
     link.outputBuffer[0] = 0;
     link.outputBuffer[1] = command;
     (void)link.sendPacket();
-    (void)link.receivePacket(link.PacketFromPC.Contents.data(), CHECK_TIMEOUT_MS);
+    return link.receivePacket(link.PacketFromPC.Contents.data(), CHECK_TIMEOUT_MS);
 }
 
-// The firmware check's reply is shown as it stands, even a stale one: the device's verdict byte
-// is the only judgement.
+// The firmware check's reply is shown as it stands, even a stale one; it is good only when this
+// read brought the device's verdict byte and that says so.
 void checkFirmware(devlink::Connection& link) {
-    exchange(link, devlink::CMD_CHECK_FIRMWARE);
+    const int got = exchange(link, devlink::CMD_CHECK_FIRMWARE);
     const std::uint8_t* reply = link.PacketFromPC.Contents.data();
     // The size is unsigned: a stale or garbled reply must not show a negative size.
     std::fprintf(link.out, "\tSize = %u bytes CRC %04X \r\n",
                  static_cast<unsigned>(devlink::getBE32(reply, 1)),
                  static_cast<unsigned>(devlink::getBE16(reply, 5)));
     std::fprintf(link.out, "\tDevice says that this firmware is %s \r\n",
-                 reply[7] == FIRMWARE_GOOD ? "OK :)" : "WRONG :(");
+                 got >= FIRMWARE_VERDICT_END && reply[7] == FIRMWARE_GOOD ? "OK :)" : "WRONG :(");
 }
 
 // Ends the flashing on the device. Sent as a proper request (report number 0, CMD_FINISH as the
@@ -51,9 +57,9 @@ void checkStoredImage(devlink::Connection& link) {
     checkFirmware(link);
 
     writeLine(out, "\r\nChecking integrity firmware&graphics stored at device ...\r");
-    exchange(link, devlink::CMD_CHECK_INTEGRITY);
+    const int got = exchange(link, devlink::CMD_CHECK_INTEGRITY);
     const std::uint8_t* reply = link.PacketFromPC.Contents.data();
-    if (reply[0] != devlink::CMD_CHECK_INTEGRITY) {
+    if (got < INTEGRITY_CRCS_END || reply[0] != devlink::CMD_CHECK_INTEGRITY) {
         writeLine(out, "Wrong response or timeout \r");
         return;
     }

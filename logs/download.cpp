@@ -49,6 +49,9 @@ class RawFile {
 
 enum class Reply { Accepted, Missing, Failed, WrongEcho, BadCrc };
 
+// Reply bytes 0 to 36: echo, CRC-8 and the part's 32 bytes.
+constexpr int REPLY_PART_END = 5 + static_cast<int>(devlink::PART_SIZE);
+
 Reply exchangePart(Connection& link, std::uint16_t address, std::uint8_t part) {
     auto& request = link.outputBuffer;
     request[0] = 0;
@@ -60,6 +63,9 @@ Reply exchangePart(Connection& link, std::uint16_t address, std::uint8_t part) {
     const int got = link.receivePacket(link.inputBuffer.data(), READ_PART_TIMEOUT_MS);
     if (got == 0) return Reply::Missing;
     if (got < 0) return Reply::Failed;
+    // A reply that ends before the part's last byte leaves an earlier reply's bytes behind it in
+    // the buffer, which could pass for this part: it is no answer to this request.
+    if (got < REPLY_PART_END) return Reply::WrongEcho;
     if (reply[0] != devlink::CMD_READ_PART || devlink::getBE16(reply.data(), 1) != address ||
         reply[3] != part)
         return Reply::WrongEcho;

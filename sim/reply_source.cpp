@@ -71,8 +71,8 @@ int ReplySource::deliver(const Packet& reply, std::size_t count, std::uint8_t* d
 void ReplySource::record(int result, const Packet& reply) {
     if (recording == nullptr) return;
     if (result <= 0) {
-        recording->push_back(static_cast<std::uint8_t>(result == 0 ? ReplyOp::TimeOut
-                                                                   : ReplyOp::Failed));
+        recording->push_back(
+            static_cast<std::uint8_t>(result == 0 ? ReplyOp::TimeOut : ReplyOp::Failed));
         return;
     }
     if (result < static_cast<int>(reply.size())) {

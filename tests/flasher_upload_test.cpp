@@ -185,6 +185,48 @@ TEST(Upload, LastPartEndingAPageClosesOnTheNextPage) {
     expectWritePart(requests[129], 3455, 127, requestData(requests[128]));
 }
 
+struct ShortImageCase {
+    const char* name;
+    std::size_t length;
+    std::uint32_t firmware_size;
+    unsigned pages; // whole pages of the file sent before the firmware area's end
+};
+
+class UploadShortImage : public ::testing::TestWithParam<ShortImageCase> {};
+
+// The firmware area's end is reached, the upload jumps to page 3582, and the file has nothing
+// there: no part of page 3582 is sent (it would carry the last part's data again into the
+// graphics); the closing packet follows, as after any end of the file.
+TEST_P(UploadShortImage, SendsNothingPastTheEndOfTheFile) {
+    TempDir dir;
+    sim::reset({});
+    const ShortImageCase& c = GetParam();
+    const Bytes image =
+        patternImage(c.length, static_cast<std::uint32_t>(c.length), c.firmware_size);
+
+    flash(image);
+
+    const auto& requests = sim::requests();
+    const std::size_t parts = c.pages * 128;
+    ASSERT_GE(requests.size(), 1 + parts + 1 + 1);
+    for (std::size_t i = 0; i < parts; ++i) {
+        const auto offset = static_cast<std::ptrdiff_t>(i * 32);
+        expectWritePart(requests[1 + i], static_cast<unsigned>(3454 + i / 128),
+                        static_cast<unsigned>(i % 128),
+                        Bytes(image.begin() + offset, image.begin() + offset + 32));
+    }
+    expectWritePart(requests[1 + parts], 3582, 127, requestData(requests[parts]));
+    EXPECT_EQ(requests[2 + parts].at(1), devlink::CMD_CHECK_FIRMWARE);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Images, UploadShortImage,
+    ::testing::Values(ShortImageCase{"FirmwareOnly", 8192, 100, 2},
+                      ShortImageCase{"FirmwareOnlyWithFiller", 20000, 5000, 3},
+                      // 0xFFFFFFFF + 4096 wraps to 4095: the end is reached after one page.
+                      ShortImageCase{"HugeFirmwareSize", 4096, 0xFFFFFFFFu, 1}),
+    [](const auto& test) { return std::string(test.param.name); });
+
 TEST(Upload, HeaderOfZerosShowsZeroPercentages) {
     TempDir dir;
     sim::reset({});
