@@ -198,8 +198,10 @@ void uploadImage(devlink::Connection& link, std::FILE* firmware, std::uint32_t a
         state.CRC =
             prepareWritePart(link.outputBuffer, state.page, state.part, readed, state.pageCRC);
         (void)link.sendPacket();
-        (void)link.receivePacket(link.PacketFromPC.Contents.data(), WRITE_TIMEOUT_MS);
-        if (replyMatches(link.PacketFromPC.Contents, state)) {
+        // A reply that ends before byte 37 leaves an earlier reply's CRCs behind it: no answer.
+        const int got = link.receivePacket(link.PacketFromPC.Contents.data(), WRITE_TIMEOUT_MS);
+        if (got > static_cast<int>(REPLY_PAGE_CRC) &&
+            replyMatches(link.PacketFromPC.Contents, state)) {
             onAcknowledged(link, state, all_size, firmware_size);
         } else {
             reportFailure(link, state);

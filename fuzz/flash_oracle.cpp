@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "device.h"
 #include "fuzz_support.h"
 
 namespace fuzzsupport {
@@ -40,6 +41,10 @@ void FlashOracle::attach(sim::ReplySource& source) {
     };
     // The verdict is the one of the read that followed the check's request.
     source.onReply = [this](int result, const sim::Packet& reply) {
+        if (lastCommand_ == WRITE_PART && !writes_.empty()) {
+            writes_.back().result = result;
+            std::copy_n(reply.begin(), writes_.back().reply.size(), writes_.back().reply.begin());
+        }
         if (lastCommand_ == CHECK_FIRMWARE) firmwareSaidGood_ = result >= 8 && reply[7] == 1;
         if (lastCommand_ == CHECK_INTEGRITY) {
             integritySaidConsistent_ =
@@ -77,11 +82,30 @@ void FlashOracle::verifyParts(const std::vector<std::uint8_t>& image) const {
           target_, "the closing packet goes to the last part's page or the next one");
 }
 
+// A data part followed by another one was confirmed: the whole reply up to byte 37 arrived with
+// the part's echo, its CRC-8 and the page's running CRC-8.
+void FlashOracle::verifyConfirmations() const {
+    std::uint8_t pageCrc = 0;
+    for (std::size_t i = 0; i + 2 < writes_.size(); ++i) {
+        const WritePart& write = writes_[i];
+        if (write.part == 0) pageCrc = 0;
+        pageCrc = sim::crc8Maxim(write.data.data(), PART, pageCrc);
+        const bool confirmed = write.result >= 38 && write.reply[0] == WRITE_PART &&
+                               write.reply[1] == (write.page >> 8) &&
+                               write.reply[2] == (write.page & 0xFF) &&
+                               write.reply[3] == write.part &&
+                               write.reply[36] == sim::crc8Maxim(write.data.data(), PART) &&
+                               write.reply[37] == pageCrc;
+        check(confirmed, target_, "the upload moves on only after the logger confirmed the part");
+    }
+}
+
 void FlashOracle::verify(const std::vector<std::uint8_t>* image, const std::string& out) const {
     if (image == nullptr) {
         check(writes_.empty(), target_, "nothing is written without an image");
     } else {
         verifyParts(*image);
+        verifyConfirmations();
     }
     if (out.find("Device says that this firmware is OK :)") != std::string::npos)
         check(firmwareSaidGood_, target_, "firmware reported OK only when the reply said 1");

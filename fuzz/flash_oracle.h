@@ -1,6 +1,7 @@
 // What kvflash may send and print, judged from what the logger received and replied: no part
-// starts past the end of the image, every part carries the image's own bytes, and no check is
-// reported good unless its reply said so.
+// starts past the end of the image, every part carries the image's own bytes, the upload moves on
+// only after the logger confirmed the part, and no check is reported good unless its reply said
+// so.
 #pragma once
 
 #include <array>
@@ -28,7 +29,10 @@ class FlashOracle {
         std::uint16_t page;
         std::uint8_t part;
         std::array<std::uint8_t, 32> data;
+        int result = 0;                       // of the read that followed
+        std::array<std::uint8_t, 38> reply{}; // what it delivered up to the page CRC
     };
+    void verifyConfirmations() const;
     void verifyParts(const std::vector<std::uint8_t>& image) const;
 
     const char* target_;

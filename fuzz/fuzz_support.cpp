@@ -55,12 +55,12 @@ void removeAllBut(const std::vector<std::string>& keep) {
 
 std::vector<std::uint8_t> readBytes(const std::string& path) {
     std::vector<std::uint8_t> bytes;
-    std::FILE* file = std::fopen(path.c_str(), "rb");
+    std::error_code error;
+    const auto size = fs::file_size(path, error);
+    std::FILE* file = error ? nullptr : std::fopen(path.c_str(), "rb");
     if (file == nullptr) return bytes;
-    std::uint8_t block[65536];
-    std::size_t got = 0;
-    while ((got = std::fread(block, 1, sizeof block, file)) > 0)
-        bytes.insert(bytes.end(), block, block + got);
+    bytes.resize(size);
+    bytes.resize(std::fread(bytes.data(), 1, bytes.size(), file));
     std::fclose(file);
     return bytes;
 }
@@ -118,10 +118,9 @@ void writeSeedsIfAsked(std::vector<Seed> (*seeds)()) {
 std::vector<std::uint8_t> healthyReads(std::size_t reads) {
     std::vector<std::uint8_t> script;
     while (reads > 0) {
-        const std::size_t run = reads < 65536 ? reads : 65536;
+        const std::size_t run = reads < 256 ? reads : 256;
         script.push_back(static_cast<std::uint8_t>(sim::ReplyOp::Run));
-        script.push_back(static_cast<std::uint8_t>((run - 1) >> 8));
-        script.push_back(static_cast<std::uint8_t>((run - 1) & 0xFF));
+        script.push_back(static_cast<std::uint8_t>(run - 1));
         reads -= run;
     }
     return script;

@@ -65,7 +65,7 @@ void writeSeedsIfAsked(std::vector<Seed> (*seeds)());
 std::vector<std::uint8_t> recordedStart(void (*run)(const std::uint8_t*, std::size_t),
                                         std::size_t keep, const std::vector<std::uint8_t>& tail);
 
-// A script of Own replies for the next `reads` reads (one Run op per 65536 of them).
+// A script of Own replies for the next `reads` reads (one Run op per 256 of them).
 std::vector<std::uint8_t> healthyReads(std::size_t reads);
 
 } // namespace fuzzsupport

@@ -107,8 +107,7 @@ int ReplySource::read(std::uint8_t* data, std::size_t length, std::wstring& erro
     };
     switch (op) {
     case ReplyOp::Run:
-        runLeft_ = static_cast<std::uint32_t>(next()) << 8;
-        runLeft_ |= next();
+        runLeft_ = next();
         [[fallthrough]];
     case ReplyOp::Own:
         if (!owed_) return nothing(0);

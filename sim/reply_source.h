@@ -24,7 +24,7 @@ enum class ReplyOp : std::uint8_t {
     TimeOut = 4,  // nothing arrives (0)
     Failed = 5,   // the read fails (-1)
     Previous = 6, // the logger's reply to the request before the last (a late reply)
-    Run = 7,      // two script bytes K (big-endian) follow: this read and the next K get Own
+    Run = 7,      // one script byte K follows: this read and the next K get Own
 };
 // A reply is owed once per request: after Own, Changed or Short delivered it, Own times out until
 // the next request. Writes succeed while the script lasts; afterwards writes and reads fail (-1).

@@ -9,6 +9,7 @@
 #include "devlink.h"
 #include "flasher.h"
 #include "image.h"
+#include "reply_source.h"
 #include "sim.h"
 #include "support.h"
 
@@ -226,6 +227,38 @@ INSTANTIATE_TEST_SUITE_P(
                       // 0xFFFFFFFF + 4096 wraps to 4095: the end is reached after one page.
                       ShortImageCase{"HugeFirmwareSize", 4096, 0xFFFFFFFFu, 1}),
     [](const auto& test) { return std::string(test.param.name); });
+
+// A reply that ends before byte 37 leaves the previous reply's CRCs behind it in the buffer. Here
+// they equal the ones expected (parts of zeros: every CRC-8 is 0), so only the reply's length
+// tells that part 1 was never confirmed. Replies are played from a script (sim/reply_source.h):
+// the query, nothing to drain, nothing before the upload, part 0, then part 1 cut after its echo.
+TEST(Upload, AShortReplyDoesNotConfirmThePart) {
+    TempDir dir;
+    sim::reset({});
+    sim::ReplySource source{sim::Scenario{}};
+    using Op = sim::ReplyOp;
+    const auto op = [](Op value) { return static_cast<std::uint8_t>(value); };
+    const std::vector<std::uint8_t> script{
+        op(Op::Own), op(Op::TimeOut), op(Op::TimeOut), op(Op::Own), op(Op::Short), 3, op(Op::Run),
+        10};
+    source.start(script.data(), script.size());
+    std::vector<Bytes> writes;
+    source.onRequest = [&](const sim::Packet& request) {
+        if (request[1] == devlink::CMD_WRITE_PART)
+            writes.emplace_back(request.begin(), request.end());
+    };
+    sim::playReplies(&source);
+
+    const Result result = flash(Bytes(96, 0));
+    sim::playReplies(nullptr);
+
+    EXPECT_NE(result.out.find("Transmission fail Page:3454, Part:1, calculatedCRC:00, "
+                              "ReceivedCRC:00\r\n\r\nChecking firmware"),
+              std::string::npos)
+        << result.out;
+    ASSERT_EQ(writes.size(), 3u);
+    expectWritePart(writes[2], 3454, 127, Bytes(32, 0));
+}
 
 TEST(Upload, HeaderOfZerosShowsZeroPercentages) {
     TempDir dir;

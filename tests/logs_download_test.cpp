@@ -219,14 +219,9 @@ TEST_F(KvlogsRun, AShortReplyIsNeverStoredAsThePart) {
     sim::reset(scenarioWith());
     sim::ReplySource source{scenarioWith()};
     using Op = sim::ReplyOp;
-    std::vector<std::uint8_t> script{static_cast<std::uint8_t>(Op::Own),
-                                     static_cast<std::uint8_t>(Op::TimeOut),
-                                     static_cast<std::uint8_t>(Op::Own),
-                                     static_cast<std::uint8_t>(Op::Short),
-                                     3,
-                                     static_cast<std::uint8_t>(Op::Run),
-                                     0,
-                                     126};
+    const auto op = [](Op value) { return static_cast<std::uint8_t>(value); };
+    const std::vector<std::uint8_t> script{op(Op::Own), op(Op::TimeOut), op(Op::Own), op(Op::Short),
+                                           3,           op(Op::Run),     126};
     source.start(script.data(), script.size());
     sim::playReplies(&source);
     char program[] = "kvlogs";
