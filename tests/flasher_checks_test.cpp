@@ -190,6 +190,10 @@ struct StaleCase {
     std::string integrityEnd;
 };
 
+void PrintTo(const StaleCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
 class StaleCheckReplies : public ::testing::TestWithParam<StaleCase> {};
 
 // A verdict counts only when the check's own read delivered it: after a lost or short reply the

@@ -193,6 +193,10 @@ struct ShortImageCase {
     unsigned pages; // whole pages of the file sent before the firmware area's end
 };
 
+void PrintTo(const ShortImageCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
 class UploadShortImage : public ::testing::TestWithParam<ShortImageCase> {};
 
 // The firmware area's end is reached, the upload jumps to page 3582, and the file has nothing
