@@ -1,7 +1,8 @@
 // libFuzzer target: arbitrary bytes as the firmware image given to kvflash (its run as shipped)
 // against a healthy emulated logger; a folder and a missing file are tried once at the start.
-// Checks: the run ends; no part starts past the end of the image and every part carries the
-// image's bytes; no check is reported good unless its reply said so.
+// Checks: the run ends; no part starts past the end of the image, every part carries the image's
+// bytes and is followed by the next only after a whole confirming reply; no check is reported
+// good unless its reply said so. Holds whether kvflash uploads such a file or refuses it first.
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>

@@ -1,8 +1,9 @@
 // libFuzzer target: kvflash's identification, model test, upload of a small valid image and both
 // checks (its run as shipped) against a logger whose every reply, and each reply's outcome, comes
 // from the fuzzer's input (see sim/reply_source.h); used up, the input leaves the logger
-// unplugged. Checks: the run ends; no part starts past the end of the image and every part
-// carries the image's bytes; no check is reported good unless its reply said so.
+// unplugged. Checks: the run ends; no part starts past the end of the image, every part carries
+// the image's bytes and is followed by the next only after a whole confirming reply; no check is
+// reported good unless its reply said so.
 #include <cstddef>
 #include <cstdint>
 #include <string>
