@@ -74,7 +74,10 @@ class ReplySource {
 };
 
 // Hands the emulated logger's link to `source` until the next reset() (nullptr: back to the
-// emulated logger). The caller keeps `source` alive meanwhile.
+// emulated logger). The caller keeps `source` alive meanwhile. While it plays, listing and
+// opening work as the scenario of the last reset() says, but requests() and the write and read
+// counters are not kept (the source's observers see every request and reply), and reads never
+// wait: a time-out returns at once.
 void playReplies(ReplySource* source);
 
 } // namespace sim
