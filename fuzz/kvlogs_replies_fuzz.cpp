@@ -58,7 +58,21 @@ std::vector<fuzzsupport::Seed> seeds() {
                                         op(Op::Own)};
     const std::vector<std::uint8_t> rest = fuzzsupport::healthyReads(40000);
     faults.insert(faults.end(), rest.begin(), rest.end());
+    // The download's limits, each reached on the first part: 201 CRC errors (byte 4 set to the
+    // CRC-8 of the part's data, inverted), 1000 replies echoing part 128, 75 time-outs.
+    const std::uint8_t wrongCrc = sim::crc8Maxim(logger.log.data(), 32) ^ 0xFF;
+    std::vector<std::uint8_t> crcErrors = {op(Op::Own), op(Op::TimeOut)};
+    std::vector<std::uint8_t> wrongEchoes = crcErrors;
+    std::vector<std::uint8_t> silence = crcErrors;
+    for (int i = 0; i < 201; ++i)
+        crcErrors.insert(crcErrors.end(), {op(Op::Changed), 4, wrongCrc});
+    for (int i = 0; i < 1000; ++i)
+        wrongEchoes.insert(wrongEchoes.end(), {op(Op::Changed), 3, 128});
+    silence.insert(silence.end(), 75, op(Op::TimeOut));
     return {{"healthy", fuzzsupport::healthyReads(40000)},
+            {"crc-error-budget-spent", crcErrors},
+            {"wrong-echoes-limit", wrongEchoes},
+            {"silent-limit", silence},
             {"recorded-first-page", fuzzsupport::recordedStart(runKvlogs, 2 + 130, {})},
             {"recorded-then-healthy", fuzzsupport::recordedStart(runKvlogs, 40, rest)},
             {"faults-then-healthy", faults},
