@@ -8,33 +8,39 @@ namespace flasher {
 namespace {
 
 constexpr std::uint8_t FIRMWARE_GOOD = 1;
+// A reply counts only when the read delivered the bytes that are judged: the verdict byte 7 of
+// the firmware check, the CRCs up to byte 8 of the integrity check. The buffer behind them may
+// still hold an earlier reply, which says nothing about the stored image.
+constexpr int FIRMWARE_VERDICT_END = 8;
+constexpr int INTEGRITY_CRCS_END = 9;
 
 void writeLine(std::FILE* out, const char* text) {
     std::fputs(text, out);
     std::fputc('\n', out);
 }
 
-// One request of the checks: only the report number and the command code are written. True when
-// a reply came that echoes the command.
-bool exchange(devlink::Connection& link, std::uint8_t command) {
+// One request of the checks: only the report number and the command code are written. Returns
+// the read's result.
+int exchange(devlink::Connection& link, std::uint8_t command) {
     link.outputBuffer[0] = 0;
     link.outputBuffer[1] = command;
     (void)link.sendPacket();
-    const int got = link.receivePacket(link.PacketFromPC.Contents.data(), CHECK_TIMEOUT_MS);
-    return got > 0 && link.PacketFromPC.Contents[0] == command;
+    return link.receivePacket(link.PacketFromPC.Contents.data(), CHECK_TIMEOUT_MS);
 }
 
-// The firmware check's reply is shown as it stands, even a stale one; only a reply that echoes
-// the command counts toward the verdict that decides the exit status.
+// The firmware check's reply is shown as it stands, even a stale one; it is good only when this
+// read brought the device's verdict byte, echoing the command, and that says so. Only such a
+// reply counts toward the verdict that decides the exit status.
 CheckVerdict checkFirmware(devlink::Connection& link) {
-    const bool valid = exchange(link, devlink::CMD_CHECK_FIRMWARE);
+    const int got = exchange(link, devlink::CMD_CHECK_FIRMWARE);
     const std::uint8_t* reply = link.PacketFromPC.Contents.data();
+    const bool valid = got >= FIRMWARE_VERDICT_END && reply[0] == devlink::CMD_CHECK_FIRMWARE;
     // The size is unsigned: a stale or garbled reply must not show a negative size.
     std::fprintf(link.out, "\tSize = %u bytes CRC %04X \r\n",
                  static_cast<unsigned>(devlink::getBE32(reply, 1)),
                  static_cast<unsigned>(devlink::getBE16(reply, 5)));
     std::fprintf(link.out, "\tDevice says that this firmware is %s \r\n",
-                 reply[7] == FIRMWARE_GOOD ? "OK :)" : "WRONG :(");
+                 valid && reply[7] == FIRMWARE_GOOD ? "OK :)" : "WRONG :(");
     if (!valid) return CheckVerdict::NoValidReply;
     return reply[7] == FIRMWARE_GOOD ? CheckVerdict::Confirmed : CheckVerdict::Wrong;
 }
@@ -56,9 +62,9 @@ CheckResult checkStoredImage(devlink::Connection& link) {
     result.firmware = checkFirmware(link);
 
     writeLine(out, "\r\nChecking integrity firmware&graphics stored at device ...\r");
-    const bool valid = exchange(link, devlink::CMD_CHECK_INTEGRITY);
+    const int got = exchange(link, devlink::CMD_CHECK_INTEGRITY);
     const std::uint8_t* reply = link.PacketFromPC.Contents.data();
-    if (reply[0] != devlink::CMD_CHECK_INTEGRITY) {
+    if (got < INTEGRITY_CRCS_END || reply[0] != devlink::CMD_CHECK_INTEGRITY) {
         writeLine(out, "Wrong response or timeout \r");
         return result;
     }
@@ -71,10 +77,10 @@ CheckResult checkStoredImage(devlink::Connection& link) {
                  static_cast<unsigned>(calculatedCRCwf));
     if (calculatedCRCwf != CRCwf) {
         writeLine(out, "Something went wrong - Graphics data aren't consistent with firmware\r");
-        if (valid) result.integrity = CheckVerdict::Wrong;
+        result.integrity = CheckVerdict::Wrong;
         return result;
     }
-    if (valid) result.integrity = CheckVerdict::Confirmed;
+    result.integrity = CheckVerdict::Confirmed;
     writeLine(out, "\tFirmware and Graphics data are consistent :)\r");
     writeLine(out, "\rRestart your device and have fun with new firmware (first boot may take "
                    "longer)\r");

@@ -40,7 +40,18 @@ std::uint32_t fileAddress(std::uint16_t page, std::uint16_t part) {
 // mostly follow each other, and a seek would cost a system call for every part.
 class PartReader {
   public:
-    explicit PartReader(std::FILE* firmware) : firmware_(firmware) {}
+    explicit PartReader(std::FILE* firmware) : firmware_(firmware) {
+        if (std::fseek(firmware_, 0, SEEK_END) != 0) return;
+        const long end = std::ftell(firmware_);
+        sizeKnown_ = end >= 0;
+        size_ = static_cast<std::uint64_t>(end);
+    }
+
+    // True for a part that starts past the end of the file: no byte of the image belongs there.
+    // (A part that starts right at the end is still sent, repeating the previous data.)
+    bool startsPastEnd(std::uint32_t file_address) const {
+        return sizeKnown_ && file_address > size_;
+    }
 
     // False when fewer than 32 bytes came: that part is the last one sent.
     bool read(std::uint32_t file_address, PartData& readed) {
@@ -61,6 +72,8 @@ class PartReader {
     std::FILE* firmware_;
     std::uint32_t position_ = 0;
     bool positionKnown_ = false; // the image may be positioned anywhere when the upload starts
+    std::uint64_t size_ = 0;
+    bool sizeKnown_ = false; // a pipe has no size
 };
 
 bool echoMatches(const devlink::Packet& reply, const UploadState& state) {
@@ -191,14 +204,20 @@ UploadResult uploadImage(devlink::Connection& link, std::FILE* firmware, std::ui
     (void)link.receivePacket(link.PacketFromPC.Contents.data(), WRITE_TIMEOUT_MS);
     while (state.exit_flag) {
         state.file_address = fileAddress(state.page, state.part);
+        // The jump to the graphics area of an image that has none (or the firmware area's end
+        // reached past the file's end): the image is sent, and the closing packet follows as
+        // after any end of the file. Sending the part would write stale data into the graphics.
+        if (reader.startsPastEnd(state.file_address)) break;
         if (!reader.read(state.file_address, readed)) state.exit_flag = false;
         state.CRC =
             prepareWritePart(link.outputBuffer, state.page, state.part, readed, state.pageCRC);
         (void)link.sendPacket();
+        // A reply that ends before byte 37 leaves an earlier reply's CRCs behind it: no answer.
         const int got = link.receivePacket(link.PacketFromPC.Contents.data(), WRITE_TIMEOUT_MS);
         result.page = state.page;
         result.part = state.part;
-        if (replyMatches(link.PacketFromPC.Contents, state)) {
+        if (got > static_cast<int>(REPLY_PAGE_CRC) &&
+            replyMatches(link.PacketFromPC.Contents, state)) {
             onAcknowledged(link, state, all_size, firmware_size);
         } else {
             result.end = failureOf(got, link.PacketFromPC.Contents, state);

@@ -67,6 +67,9 @@ class PartFile {
 
 enum class Reply { Accepted, Missing, Failed, WrongEcho, Stale, BadCrc };
 
+// Reply bytes 0 to 36: echo, CRC-8 and the part's 32 bytes.
+constexpr int REPLY_PART_END = 5 + static_cast<int>(devlink::PART_SIZE);
+
 bool echoes(const devlink::Packet& reply, std::uint16_t address, std::uint8_t part) {
     return reply[0] == devlink::CMD_READ_PART && devlink::getBE16(reply.data(), 1) == address &&
            reply[3] == part;
@@ -94,6 +97,9 @@ Reply readReply(Connection& link, std::uint16_t address, std::uint8_t part) {
     const int got = link.receivePacket(link.inputBuffer.data(), READ_PART_TIMEOUT_MS);
     if (got == 0) return Reply::Missing;
     if (got < 0) return Reply::Failed;
+    // A reply that ends before the part's last byte leaves an earlier reply's bytes behind it in
+    // the buffer, which could pass for this part: it is no answer to this request.
+    if (got < REPLY_PART_END) return Reply::WrongEcho;
     if (!echoes(reply, address, part))
         return echoesPrevious(reply, address, part) ? Reply::Stale : Reply::WrongEcho;
     const std::uint8_t crc = devlink::crc8Over(reply.data() + 5, devlink::PART_SIZE);

@@ -22,9 +22,15 @@ namespace platform {
 
 namespace {
 std::optional<std::time_t> fixedTime;
+bool pausesSkipped = false;
+} // namespace
+
+void setPausesSkippedForTesting(bool skip) {
+    pausesSkipped = skip;
 }
 
 void sleepMicroseconds(unsigned microseconds) {
+    if (pausesSkipped) return;
 #ifdef _WIN32
     // Windows sleeps count whole milliseconds: a sub-millisecond pause only yields.
     if (microseconds < 1000) {

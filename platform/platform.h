@@ -18,6 +18,8 @@ inline constexpr char kDirSeparator = '/';
 // Pauses the thread for about `microseconds`. Where the system sleeps in whole milliseconds it
 // yields the processor instead of sleeping a millisecond.
 void sleepMicroseconds(unsigned microseconds);
+// With `skip` set, sleepMicroseconds returns at once: for fuzzing, where a pause only costs time.
+void setPausesSkippedForTesting(bool skip);
 
 // Asks the system to wake short sleeps close to the requested time (Linux timer slack); does
 // nothing where there is no such setting. Safe to call more than once.

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <utility>
 
+#include "reply_source.h"
 #include "scenario_file.h"
 
 namespace sim {
@@ -53,6 +54,7 @@ void Emulator::start(Scenario scenario) {
     failNextRead_ = false;
     queueHead_ = 0;
     queueCount_ = 0;
+    replies_ = nullptr;
 }
 
 unsigned Emulator::faultsAt(std::uint32_t exchange) const {
@@ -73,6 +75,7 @@ bool Emulator::silent() const {
 }
 
 int Emulator::write(const std::uint8_t* data, std::size_t length, std::wstring& error) {
+    if (replies_ != nullptr) return replies_->write(data, length, error);
     ++counters.writes;
     if (requests.size() < REQUEST_RECORD_LIMIT) requests.emplace_back(data, data + length);
     ++exchange_;
@@ -108,6 +111,7 @@ void Emulator::enqueue(const Packet& reply, unsigned heldReads) {
 }
 
 int Emulator::read(std::uint8_t* data, std::size_t length, std::wstring& error) {
+    if (replies_ != nullptr) return replies_->read(data, length, error);
     ++counters.reads;
     if (unplugged() || failNextRead_) {
         failNextRead_ = false;

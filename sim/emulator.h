@@ -14,6 +14,8 @@
 
 namespace sim {
 
+class ReplySource;
+
 inline constexpr const wchar_t* UNPLUGGED_TEXT = L"Device unplugged (emulated logger)";
 
 class Emulator {
@@ -28,6 +30,10 @@ class Emulator {
     // hid_read_timeout: the next queued reply (up to `length` bytes), 0 when none is ready, or -1
     // with `error` set.
     int read(std::uint8_t* data, std::size_t length, std::wstring& error);
+
+    // From now until the next start(), `source` answers in the device's place (see
+    // reply_source.h); nullptr gives the link back to the device.
+    void play(ReplySource* source) { replies_ = source; }
 
     const Scenario& scenario() const { return scenario_; }
     const Device& device() const { return *device_; }
@@ -51,6 +57,7 @@ class Emulator {
 
     Scenario scenario_; // without its log, which the device holds
     std::optional<Device> device_;
+    ReplySource* replies_ = nullptr;
     std::uint32_t exchange_ = 0;
     bool failNextRead_ = false;
     std::array<Queued, QUEUE_SIZE> queue_{};

@@ -8,6 +8,7 @@
 
 #include "devlink.h"
 #include "flasher.h"
+#include "reply_source.h"
 #include "sim.h"
 #include "support.h"
 
@@ -171,6 +172,93 @@ INSTANTIATE_TEST_SUITE_P(
                                 FIRMWARE_HEAD + OK_LINES + INTEGRITY_HEAD + CONSISTENT_LINES,
                                 {FW, IN, WS, FIN},
                                 0}),
+    [](const auto& test) { return std::string(test.param.name); });
+
+// Replies played from a script (sim/reply_source.h) to the 20-byte image's run: the query, the
+// drain, the upload's first read, part 0 and the closing packet come before the checks.
+using Op = sim::ReplyOp;
+using Script = std::vector<std::uint8_t>;
+
+Script op(Op value) {
+    return {static_cast<std::uint8_t>(value)};
+}
+
+Script raw(const sim::Packet& reply) {
+    Script script = op(Op::Raw);
+    script.insert(script.end(), reply.begin(), reply.end());
+    return script;
+}
+
+Script join(std::initializer_list<Script> parts) {
+    Script script;
+    for (const Script& part : parts)
+        script.insert(script.end(), part.begin(), part.end());
+    return script;
+}
+
+// The reply to the closing packet with its byte 7 set to 1, as a verdict of "good" would be.
+const Script BEFORE_CHECKS =
+    join({op(Op::Own), op(Op::TimeOut), op(Op::TimeOut), op(Op::Own), op(Op::Changed), {7, 1}});
+// A firmware check's reply whose byte 0 and CRCs look like a consistent integrity reply.
+const sim::Packet LOOKS_CONSISTENT = reply({18, 0x00, 0x00, 0x10, 0x00, 0x00, 0xAB, 0x00, 0xAB});
+
+struct StaleCase {
+    const char* name;
+    Script checkReplies; // from the firmware check's read on
+    std::string verdictLine;
+    std::string integrityEnd;
+};
+
+void PrintTo(const StaleCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class StaleCheckReplies : public ::testing::TestWithParam<StaleCase> {};
+
+// A verdict counts only when the check's own read delivered it: after a lost or short reply the
+// buffer still holds bytes of an earlier reply, which say nothing about the stored image.
+TEST_P(StaleCheckReplies, NeverReportAGoodImage) {
+    const StaleCase& c = GetParam();
+    TempDir dir;
+    sim::reset({});
+    sim::ReplySource source{sim::Scenario{}};
+    const Script script = join({BEFORE_CHECKS, c.checkReplies});
+    source.start(script.data(), script.size());
+    std::vector<int> commands;
+    source.onRequest = [&](const sim::Packet& request) { commands.push_back(request[1]); };
+    sim::playReplies(&source);
+    testsupport::writeBytes("firmware.vxo",
+                            {20, 0, 0, 0, 0, 0, 20, 0, 0, 0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10});
+    char program[] = "kvflash";
+    char* argv[] = {program, nullptr};
+    Capture out, err;
+
+    flasher::run(1, argv, out.stream(), err.stream());
+    sim::playReplies(nullptr);
+
+    const std::string text = out.text();
+    EXPECT_NE(text.find(c.verdictLine), std::string::npos) << text;
+    EXPECT_TRUE(text.ends_with(INTEGRITY_HEAD + c.integrityEnd)) << text;
+    EXPECT_EQ(std::count(commands.begin(), commands.end(), WS), 0);
+}
+
+const std::string FIRMWARE_WRONG_LINE = "\tDevice says that this firmware is WRONG :( \r\n";
+
+INSTANTIATE_TEST_SUITE_P(
+    Replies, StaleCheckReplies,
+    ::testing::Values(
+        StaleCase{"FirmwareReplyLost", join({op(Op::TimeOut), raw(INCONSISTENT)}),
+                  FIRMWARE_WRONG_LINE, INCONSISTENT_LINES},
+        // Seven bytes arrive (0 to 6); byte 7 is still the closing packet's.
+        StaleCase{"FirmwareReplyShort", join({op(Op::Short), {6}, raw(INCONSISTENT)}),
+                  FIRMWARE_WRONG_LINE, INCONSISTENT_LINES},
+        StaleCase{"IntegrityReplyLost", join({raw(LOOKS_CONSISTENT), op(Op::TimeOut)}),
+                  FIRMWARE_WRONG_LINE, WRONG_RESPONSE},
+        StaleCase{"IntegrityReplyFailed", join({raw(LOOKS_CONSISTENT), op(Op::Failed)}),
+                  FIRMWARE_WRONG_LINE, WRONG_RESPONSE},
+        // Only byte 0 (18) arrives; the CRCs are still the firmware check's.
+        StaleCase{"IntegrityReplyShort", join({raw(LOOKS_CONSISTENT), op(Op::Short), {0}}),
+                  FIRMWARE_WRONG_LINE, WRONG_RESPONSE}),
     [](const auto& test) { return std::string(test.param.name); });
 
 } // namespace

@@ -9,6 +9,7 @@
 #include "devlink.h"
 #include "flasher.h"
 #include "image.h"
+#include "reply_source.h"
 #include "sim.h"
 #include "support.h"
 
@@ -184,6 +185,89 @@ TEST(Upload, LastPartEndingAPageClosesOnTheNextPage) {
     const auto& requests = sim::requests();
     ASSERT_EQ(requests.size(), 1 + 128 + 1 + 2u);
     expectWritePart(requests[129], 3455, 127, requestData(requests[128]));
+}
+
+struct ShortImageCase {
+    const char* name;
+    std::size_t length;
+    std::uint32_t firmware_size;
+    unsigned pages; // whole pages of the file sent before the firmware area's end
+};
+
+void PrintTo(const ShortImageCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class UploadShortImage : public ::testing::TestWithParam<ShortImageCase> {};
+
+// The firmware area's end is reached, the upload jumps to page 3582, and the file has nothing
+// there: no part of page 3582 is sent (it would carry the last part's data again into the
+// graphics); the closing packet follows, as after any end of the file.
+TEST_P(UploadShortImage, SendsNothingPastTheEndOfTheFile) {
+    TempDir dir;
+    sim::reset({});
+    const ShortImageCase& c = GetParam();
+    const Bytes image =
+        patternImage(c.length, static_cast<std::uint32_t>(c.length), c.firmware_size);
+
+    flash(image);
+
+    const auto& requests = sim::requests();
+    const std::size_t parts = c.pages * 128;
+    ASSERT_GE(requests.size(), 1 + parts + 1 + 1);
+    for (std::size_t i = 0; i < parts; ++i) {
+        const auto offset = static_cast<std::ptrdiff_t>(i * 32);
+        expectWritePart(requests[1 + i], static_cast<unsigned>(3454 + i / 128),
+                        static_cast<unsigned>(i % 128),
+                        Bytes(image.begin() + offset, image.begin() + offset + 32));
+    }
+    expectWritePart(requests[1 + parts], 3582, 127, requestData(requests[parts]));
+    EXPECT_EQ(requests[2 + parts].at(1), devlink::CMD_CHECK_FIRMWARE);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Images, UploadShortImage,
+    ::testing::Values(ShortImageCase{"FirmwareOnly", 8192, 100, 2},
+                      // (A firmware size beyond the file, whose end rule could wrap, is refused
+                      // before the upload: see the flasher's ends.)
+                      ShortImageCase{"FirmwareOnlyWithFiller", 20000, 5000, 3}),
+    [](const auto& test) { return std::string(test.param.name); });
+
+// A reply that ends before byte 37 leaves the previous reply's CRCs behind it in the buffer. Here
+// they equal the ones expected (every CRC-8 is 0), so only the reply's length
+// tells that part 1 was never confirmed. Replies are played from a script (sim/reply_source.h):
+// the query, nothing to drain, nothing before the upload, part 0, then part 1 cut after its echo.
+TEST(Upload, AShortReplyDoesNotConfirmThePart) {
+    TempDir dir;
+    sim::reset({});
+    sim::ReplySource source{sim::Scenario{}};
+    using Op = sim::ReplyOp;
+    const auto op = [](Op value) { return static_cast<std::uint8_t>(value); };
+    const std::vector<std::uint8_t> script{
+        op(Op::Own), op(Op::TimeOut), op(Op::TimeOut), op(Op::Own), op(Op::Short), 3, op(Op::Run),
+        10};
+    source.start(script.data(), script.size());
+    std::vector<Bytes> writes;
+    source.onRequest = [&](const sim::Packet& request) {
+        if (request[1] == devlink::CMD_WRITE_PART)
+            writes.emplace_back(request.begin(), request.end());
+    };
+    sim::playReplies(&source);
+
+    // A firmware of 96 bytes whose first part ends in its own CRC-8: every part's and the page's
+    // CRC-8 stays 0.
+    Bytes image(96, 0);
+    image[6] = 96;
+    image[31] = devlink::crc8Over(image.data(), 31);
+    const Result result = flash(image);
+    sim::playReplies(nullptr);
+
+    EXPECT_NE(result.out.find("Transmission fail Page:3454, Part:1, calculatedCRC:00, "
+                              "ReceivedCRC:00\r\n\r\nChecking firmware"),
+              std::string::npos)
+        << result.out;
+    ASSERT_EQ(writes.size(), 3u);
+    expectWritePart(writes[2], 3454, 127, Bytes(32, 0));
 }
 
 // A firmware size of 0 is refused before the upload (see the flasher's ends); an all_size of 0

@@ -15,6 +15,7 @@
 #include "devlink.h"
 #include "download.h"
 #include "platform.h"
+#include "reply_source.h"
 #include "run.h"
 #include "sim.h"
 #include "support.h"
@@ -322,6 +323,34 @@ TEST_F(KvlogsRun, AnUnpluggedLoggerEndsTheDownload) {
     EXPECT_NE(got.err.find("1 of 256 pages"), std::string::npos) << got.err;
     EXPECT_EQ(part().size(), 4096U);
     EXPECT_EQ(sim::counters().writes, exchangeOf(257, 1) - 1 + devlink::FAILED_READ_LIMIT);
+}
+
+// A reply shorter than a part leaves the previous reply's CRC and data behind it in the buffer:
+// with a fresh echo they would pass as this part. Replies here are played from a script (see
+// sim/reply_source.h): the query, nothing to drain, part 0, part 1 cut after its echo (4 bytes),
+// then the logger's own replies for the rest of the page; then it is unplugged.
+TEST_F(KvlogsRun, AShortReplyIsNeverStoredAsThePart) {
+    sim::reset(scenarioWith());
+    sim::ReplySource source{scenarioWith()};
+    using Op = sim::ReplyOp;
+    const auto op = [](Op value) { return static_cast<std::uint8_t>(value); };
+    const std::vector<std::uint8_t> script{op(Op::Own), op(Op::TimeOut), op(Op::Own), op(Op::Short),
+                                           3,           op(Op::Run),     126};
+    source.start(script.data(), script.size());
+    sim::playReplies(&source);
+    char program[] = "kvlogs";
+    char* argv[] = {program, nullptr};
+    Capture out, err;
+
+    const int status = logs::run(1, argv, out.stream(), err.stream());
+    sim::playReplies(nullptr);
+
+    EXPECT_EQ(status, 1);
+    // A failed download keeps its pages in raw.dat, or in raw.dat.part where it keeps one.
+    const std::vector<std::uint8_t> stored =
+        testsupport::readBytes(fs::exists("raw.dat.part") ? "raw.dat.part" : "raw.dat");
+    const std::vector<std::uint8_t> log = patternLog();
+    EXPECT_EQ(stored, std::vector<std::uint8_t>(log.begin(), log.begin() + 4096));
 }
 
 TEST_F(KvlogsRun, RawDatPartThatCannotBeCreatedStopsBeforeTheDownload) {
