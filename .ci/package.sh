@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-2.0-or-later
 # Builds the Debian package, checks it with lintian, installs it with apt-get, checks that the
 # programs, manual pages and udev rule are in place, then purges it and checks that nothing of it
 # is left. Runs as root (or with sudo) on Debian 12.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-2.0-or-later
 # Cross-builds the Windows programs with mingw-w64, runs the whole test suite under wine, and makes
 # and checks the zip korvane-tools-<version>-win64.zip of the programs that the suite ran.
 #

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Micro benchmarks of the raw.dat analysis: record test and decoding, the "%f" text, and the scan
 // with both exports of a full 1 MiB raw.dat (32768 point records, one flight) in the page cache.
 #include <benchmark/benchmark.h>

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-2.0-or-later
 # Times the whole analysis of a full 1 MiB raw.dat (32768 point records, one flight, about 21 MB
 # of KML and CSV) as a process, `kvlogs-sim x` against the emulated logger, beside the same run
 # without raw.dat (identification only), beside merely writing as many bytes, and beside GPSBabel

@@ -1,4 +1,5 @@
 #!/usr/bin/perl
+# SPDX-License-Identifier: GPL-2.0-or-later
 # Writes a raw.dat for the analysis benchmarks: MIB mebibytes, each one flight of 32768 point
 # records one second apart (a drive through a city), each MiB a day after the one before.
 # Usage: analysis_rawdat.pl OUTPUT MIB [POINTS_CSV]

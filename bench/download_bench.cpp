@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The cost of the log download on the emulated logger: one exchange, and a whole download.
 #include <benchmark/benchmark.h>
 

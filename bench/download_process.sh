@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-2.0-or-later
 # Times a whole kvlogs-sim download of the emulated logger's 1 MiB log as a process, in a fresh
 # folder, and reports wall time, CPU time and peak memory. Usage: bench/download_process.sh [BUILD]
 set -euo pipefail

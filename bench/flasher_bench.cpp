@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Micro benchmarks of the flasher's per-part and per-page work, without the device and pauses.
 #include <benchmark/benchmark.h>
 

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-2.0-or-later
 # Times a whole full-size firmware upload by kvflash-sim against the emulated logger, as a
 # process: wall time against the floor set by the protocol's 100 us pauses, and CPU per part.
 # Usage: bench/flasher_process.sh [BUILD_DIR] [RUNS]   (BUILD_DIR defaults to build)

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-2.0-or-later
 # Times kvtrips as a whole process on a full 1 MiB raw.dat (32768 point records, one trip) with
 # `--format gpx,geojson --json` and with `--format gpx,html`, side by side with GPSBabel writing GPX from the same points
 # (`gpsbabel -i unicsv -f pts.csv -o gpx -F out.gpx`), medians of one run of each in turn. Then

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-2.0-or-later
 # CPack settings: `cpack -G DEB` in the Linux build makes korvane-tools_<version>_amd64.deb,
 # `cpack -G ZIP` in the Windows cross-build makes korvane-tools-<version>-win64.zip. The version
 # is the project's; the contents are the install rules of the programs and of packaging/.

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-2.0-or-later
 # Windows: GeographicLib for kvtrips.exe, built from the sources of Debian's geographiclib source
 # package (fetched by .ci/windows.sh with apt-get source geographiclib, never kept in git). Only
 # the classes kvtrips uses (Geodesic, Geocentric) and what they need are compiled, as a static

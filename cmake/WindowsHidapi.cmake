@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-2.0-or-later
 # Windows: hidapi's Windows back end for kvflash.exe and kvlogs.exe, built from the windows/hid.c
 # of Debian's hidapi source package (fetched by .ci/windows.sh, never kept in git), and the check
 # that the real programs start under wine.

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-2.0-or-later
 # Runs kvlogs.exe or kvflash.exe, linked with hidapi's Windows back end, under wine (where hid_init
 # fails) and compares its standard output byte for byte, its exit status and its imported DLLs.
 # cmake -DPROGRAM=kvlogs|kvflash -DEXE=<file.exe> -DEMULATOR=<wine> -DOBJDUMP=<objdump> -P <this>

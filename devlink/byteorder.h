@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Byte order of numbers in the logger's packets and log records. Header-only, so that readers of
 // raw.dat use the same helpers without linking the device link.
 #pragma once

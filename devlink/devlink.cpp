@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Packets, byte order and CRC-8 of the logger protocol, and the connection's raw exchanges.
 #include "devlink.h"
 

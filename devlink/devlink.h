@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The device link shared by kvflash and kvlogs: 64-byte request and reply packets, command codes,
 // byte order, CRC-8, and the discovery, opening and identification of the Korvane plus logger.
 #pragma once

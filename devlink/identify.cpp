@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Discovery, opening and identification of the logger, and its printed device card.
 #include <hidapi/hidapi.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The stored image checks: CMD_CHECK_FIRMWARE, CMD_CHECK_INTEGRITY, CMD_WRITE_STATUS, CMD_FINISH.
 #include "checks.h"
 

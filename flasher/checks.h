@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The stored image checks after an upload: the device checks its firmware, then firmware and
 // graphics against the signatured CRC, and on a consistent image is told the flashing is over.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // kvflash's run: banner, identification, model test, image, upload, checks and the exit status.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Reading the firmware image header, and refusing files that cannot be an image.
 #include "image_header.h"
 

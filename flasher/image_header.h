@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The firmware image file's 10-byte little-endian header: the two sizes the upload needs, and the
 // test that refuses a file that cannot be an image before anything is sent to the logger.
 #pragma once

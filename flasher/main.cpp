@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // kvflash: uploads a firmware image into a Korvane plus logger and has the device check it.
 #include "flasher.h"
 #include "platform.h"

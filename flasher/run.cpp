@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // kvflash's run from the banner to the exit status.
 #include "flasher.h"
 

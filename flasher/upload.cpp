@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The page upload of kvflash: CMD_WRITE_PART part by part, its reply test, pauses and progress.
 #include "upload.h"
 

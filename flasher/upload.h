@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The page upload: the image sent part by part with CMD_WRITE_PART, every part and page checked
 // against the device's CRC-8, the firmware area cut short a page or two after the firmware.
 #pragma once

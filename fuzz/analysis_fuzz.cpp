@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // libFuzzer target: the whole analysis of raw.dat (scan, reports, export folder, KML and CSV) on
 // arbitrary bytes, in a temporary working directory of its own, with checks of what it wrote.
 #include <cstddef>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // kvflash's requests and verdicts against the image file and the logger's replies.
 #include "flash_oracle.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // What kvflash may send and print, judged from what the logger received and replied: no part
 // starts past the end of the image, every part carries the image's own bytes, the upload moves on
 // only after the logger confirmed the part, and no check is reported good unless its reply said

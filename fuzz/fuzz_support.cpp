@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Shared pieces of the fuzz targets: checks, scratch folder, captured output, scripted logger,
 // and the recording of seed sessions.
 #include "fuzz_support.h"

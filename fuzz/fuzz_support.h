@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // What the fuzz targets share: the failed-check abort, a scratch working directory per process,
 // output captured in memory, and the emulated logger set up to play a fuzzer's replies.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // libFuzzer target: arbitrary bytes as the firmware image given to kvflash (its run as shipped)
 // against a healthy emulated logger; a folder and a missing file are tried once at the start.
 // Checks: the run ends; no part starts past the end of the image, every part carries the image's

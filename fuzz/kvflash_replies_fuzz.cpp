@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // libFuzzer target: kvflash's identification, model test, upload of a small valid image and both
 // checks (its run as shipped) against a logger whose every reply, and each reply's outcome, comes
 // from the fuzzer's input (see sim/reply_source.h); used up, the input leaves the logger

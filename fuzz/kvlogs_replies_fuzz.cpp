@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // libFuzzer target: kvlogs' identification and whole download (its run as shipped) against a
 // logger whose every reply, and each reply's outcome, comes from the fuzzer's input (see
 // sim/reply_source.h); used up, the input leaves the logger unplugged. Checks: the run ends; the

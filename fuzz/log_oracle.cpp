@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // kvlogs' log file against the parts the logger's replies delivered.
 #include "log_oracle.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // What kvlogs may store, judged from what the logger replied: the log file (raw.dat, or
 // raw.dat.part where a failed download keeps its pages) holds whole pages, at most 1 MiB, and
 // only parts that a reply delivered whole, with their echo and a matching CRC-8.

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-2.0-or-later
 # Builds every libFuzzer target (fuzz/*_fuzz.cpp) with clang under AddressSanitizer and
 # UndefinedBehaviorSanitizer and runs each for N seconds (default 60) from its seed corpus in
 # fuzz/corpus/<target>/: fuzz/run.sh [N]. Exits non-zero on the first finding; the input that

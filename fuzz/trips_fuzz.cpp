@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // libFuzzer target: kvtrips' reading, splitting, merging and exports of arbitrary files. The input
 // is written as one file and, split at its middle, as two overlapping downloads; the checks are
 // those every trip must meet whatever the bytes.

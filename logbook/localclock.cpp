@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Local time of record times through the C library, with a per-hour reuse of conversions.
 #include "localclock.h"
 

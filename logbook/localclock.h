@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Local date and time of record times, by the computer's time zone rules, with few conversions.
 #pragma once
 

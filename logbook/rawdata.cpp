@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Buffered whole-record reads of raw.dat at byte offsets, over the stream the analysis shares.
 #include "rawdata.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Reads raw.dat in whole 32-byte records, from any byte offset, through a buffer of its own.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The log record's time, the point-record test and decoding, shared by the scan and both exports.
 #include "record.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The logger's 32-byte log record: its time, the point-record test and the decoding into KVdata.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Exact, locale-free "%d", "%f" and strftime-style texts, and the block-writing text buffer.
 #include "text.h"
 

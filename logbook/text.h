@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Locale-free number and time texts for the reports and exports, and a block-writing text buffer.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The state of one analysis of raw.dat, with its buffers.
 #include "analysis.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // What the flight scan and the two exports of one analysis of raw.dat share.
 #pragma once
 

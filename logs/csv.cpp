@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Writes one flight as a CSV table: title, column header, a row per point record, empty line.
 #include "csv.h"
 

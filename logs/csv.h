@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The CSV export of one flight: a title, a column header and a row per point record.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The log download: one CMD_READ_PART exchange per 32-byte part, echo and CRC-8 checked, pages
 // appended to raw.dat.part as they complete, raw.dat replaced only by a whole, synced log.
 #include "download.h"

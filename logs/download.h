@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The log download: device pages 256..511 read part by part with CMD_READ_PART into raw.dat.part,
 // which replaces raw.dat only once the whole log is in it.
 #pragma once

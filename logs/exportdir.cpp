@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Makes the dated export folder and builds the paths of the files written into it.
 #include "exportdir.h"
 

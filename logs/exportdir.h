@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The export folder of one analysis, named after the local date and time, and the export paths.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // What the KML and CSV writers read and how they report: a range of point records, the clock that
 // shows their times, and the opener of the output file. kvlogs and kvtrips share the writers.
 #pragma once

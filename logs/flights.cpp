@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The flight scan of raw.dat: segmentation, the flight reports and the calls of both exports.
 #include "flights.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The analysis of raw.dat: splits the point records into flights at gaps of more than 600 s,
 // reports each flight and exports it as KML and CSV into a dated export folder.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Writes one flight as a KML 2.2 document: the point placemarks, then the track.
 #include "kml.h"
 

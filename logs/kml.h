@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The KML 2.2 export of one flight: a placemark per point record and a track through them all.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The kvlogs run: find and identify the logger, download its log into raw.dat unless an argument
 // was given, then analyse raw.dat.
 #include "run.h"

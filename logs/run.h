@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // kvlogs from command line to exit status: identification, download, analysis.
 #pragma once
 

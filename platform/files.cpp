@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // POSIX and Windows implementations of the file operations that keep a download safe.
 #include "files.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // File operations beyond standard C that keep a download safe: size of an open file, cutting a
 // file back, forcing its data to the disk, and replacing one file by another in one step.
 #pragma once

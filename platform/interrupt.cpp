@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // SIGINT noted in a flag: signal() with a volatile sig_atomic_t works alike on POSIX and Windows.
 #include "interrupt.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Ctrl-C (SIGINT) during the long device jobs: noted in a flag instead of ending the process, so
 // that the job can stop at a safe point and leave the logger and the files in a known state.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // POSIX and Windows implementations of the portable OS helpers.
 #include "platform.h"
 

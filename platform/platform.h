@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Operating-system services behind one small interface, so the same sources build for Linux and
 // Windows: pauses, directories, local time, the clock, error texts and wide-character text.
 #pragma once

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-2.0-or-later
 # Builds the programs and runs them against the emulated logger in a fresh folder demo/:
 # kvlogs-sim downloads the demo log and exports its flights, kvtrips turns the same raw.dat into
 # GPX and GeoJSON trips and an HTML report with their figures, kvflash-sim flashes an image.

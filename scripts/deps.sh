@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-2.0-or-later
 # Installs what building and testing need on Debian 12 (as root, or with sudo when available).
 set -euo pipefail
 packages=(build-essential cmake ninja-build pkg-config libhidapi-dev googletest libgtest-dev

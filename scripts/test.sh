@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-2.0-or-later
 # Builds everything with the emulated logger and runs the whole test suite.
 set -euo pipefail
 cd "$(dirname "$0")/.."

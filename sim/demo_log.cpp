@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The synthetic demo log: three trips in and above a city in June 2025, with status records and
 // pauses, computed in integer arithmetic so that every platform produces the same bytes.
 #include <algorithm>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The emulated logger's answers to each command, over its log memory and its flash.
 #include "device.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The logger's own side of the protocol: what it stores and how it answers each request, without
 // the USB link around it (faults, reply queue and hidapi live in emulator.h and hidapi.cpp).
 #pragma once

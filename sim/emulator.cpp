@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The emulated USB link: faults by exchange number, the reply queue, and the test interface of
 // sim.h over the one emulated logger of the process.
 #include "emulator.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The USB link between hidapi's C API and the device model: exchange numbering, the scenario's
 // faults, the queue of replies waiting to be read, and the record of every request and call.
 #pragma once

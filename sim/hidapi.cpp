@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // hidapi's C API over the emulated logger, so that a program links against it unchanged.
 #include <hidapi/hidapi.h>
 

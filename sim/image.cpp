@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // CRC-16/CCITT-FALSE and the builder of .vxo firmware images that the emulated logger accepts.
 #include "image.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Firmware images (.vxo) as the emulated logger understands them, for tests, benchmarks and the
 // demo. Layout: a 10-byte little-endian header (all_size at 0, signature at 4, firmware_size at 6),
 // the firmware from offset 0 (header included) to firmware_size, filler 0xFF to 524288, then the

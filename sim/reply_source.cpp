@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Replies played from a script: the emulated logger answers every request, and the script decides
 // what of it (or what else) each read delivers.
 #include "reply_source.h"

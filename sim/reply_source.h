@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // A logger whose every reply is played from a script of bytes (a fuzzer's input): for each read
 // the script says what arrives, built on the emulated logger's own answers. Used up, the script
 // leaves the logger unplugged.

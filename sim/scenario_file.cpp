@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Reading scenario files for the -sim executables (the format is described in scenario_file.h).
 #include "scenario_file.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Scenario files: how the emulated logger behaves in a run of a -sim executable, chosen with the
 // environment variable KV_SIM_SCENARIO (a path). Without the variable the logger is healthy and
 // serves the demo log.

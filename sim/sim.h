@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The emulated Korvane plus logger that sits behind hidapi's C API in test builds and the demo.
 // Tests drive it through this interface; the -sim executables through a scenario file named by
 // the environment variable KV_SIM_SCENARIO (see scenario_file.h).

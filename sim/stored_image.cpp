@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The emulated logger's firmware and integrity checks over what CMD_WRITE_PART stored.
 #include "stored_image.h"
 

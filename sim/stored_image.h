@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // How the emulated logger judges the firmware image held in its flash (the rules are those
 // written at the top of image.h), for CMD_CHECK_FIRMWARE and CMD_CHECK_INTEGRITY.
 #pragma once

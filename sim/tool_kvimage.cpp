@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // kvimage: writes a .vxo firmware image that the emulated logger judges good (or, on request,
 // broken), for trying kvflash-sim and for tests.
 #include <cerrno>

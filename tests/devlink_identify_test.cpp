@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Discovery, opening and identification against the emulated logger.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // CRC-8, byte order and the query view of the device link.
 #include <gtest/gtest.h>
 

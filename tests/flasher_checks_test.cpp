@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // kvflash's stored image checks against the emulated logger's replies: texts and requests.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // kvflash's ends before and during the upload: files that cannot be an image are refused before
 // anything is written to the logger, and Ctrl-C stops the upload after the part in flight.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // kvflash-sim run as a process: the command line reaches run() and its status the exit code.
 #include <gtest/gtest.h>
 

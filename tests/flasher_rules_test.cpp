@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The flasher's pure rules: end of the firmware area, progress lines, model test, image header,
 // and the CMD_WRITE_PART request.
 #include <gtest/gtest.h>

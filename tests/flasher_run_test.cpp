@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // kvflash's run against the emulated logger: exit statuses, the model test, the choice of image.
 #include <gtest/gtest.h>
 

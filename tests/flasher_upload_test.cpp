@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // kvflash's page upload against the emulated logger: the texts, the requests the device received
 // and what it stored.
 #include <gtest/gtest.h>

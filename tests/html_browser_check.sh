@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-2.0-or-later
 # Renders sample trip reports in headless chromium and checks them: the screenshot is not blank
 # (the map's and the charts' colours are there), the DOM holds one map and five profiles in every
 # trip's section, and tidy finds no error. Exits 77 (skipped) when chromium is not installed.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Test-only: writes sample trip reports through the report's API, for the browser check.
 // Usage: html_sample_pages KIND FOLDER   (KIND: demo, one-point, long, antimeridian, huge)
 // "huge" streams one trip of 2097152 points (a 64 MiB log) without keeping them, for measuring

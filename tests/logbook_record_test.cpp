@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The log record: its time, the point-record window (with its clock-given end) and decoding.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Number and time texts against the C library's own "%f", "%d" and strftime, the block-writing
 // buffer, and the local clock's reuse of conversions against a conversion of every time.
 #include <gtest/gtest.h>

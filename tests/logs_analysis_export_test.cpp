@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The KML and CSV exports called on their own: ranges without point records, ranges that run
 // past the end of raw.dat, replaced files, and where they leave the raw.dat stream.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Flight segmentation of point records and the length shown in a flight's report.
 #include <gtest/gtest.h>
 

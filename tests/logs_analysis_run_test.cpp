@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The analysis as kvlogs runs it against the emulated logger: after a download, and with an
 // argument on the raw.dat that is already there.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The whole analysis of small hand-made raw.dat files: reports, export folder, KML and CSV files
 // against golden files, failing exports, and the ends of files and ranges.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Builders of stored log records and raw.dat files, and checks shared by the analysis suites.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // kvlogs from the command line to raw.dat against the emulated logger: texts, requests, retries,
 // the CRC error budget and the endings when the logger or the disk fails.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Runs a -sim program as a process in a fresh folder with a scenario file, and checks its exit
 // code and the end of its standard output. Linux only: it relies on the shell and wait statuses.
 #pragma once

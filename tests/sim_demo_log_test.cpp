@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The demo log: point records of the described layout in the accepted time window, trips split by
 // pauses of more than ten minutes, other records among them, plausible values, erased remainder.
 #include <gtest/gtest.h>

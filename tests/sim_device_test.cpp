@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The emulated logger's answer to each command, byte for byte, and its judgement of stored images.
 #include <gtest/gtest.h>
 

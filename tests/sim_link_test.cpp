@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The emulated logger behind hidapi's C API: faults by exchange, unplugging, silence, devices and
 // serial numbers, the counters of lists and handles, and the rest of the C API.
 #include <gtest/gtest.h>

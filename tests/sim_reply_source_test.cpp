@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Replies played from a script (sim/reply_source.h) through hidapi's C API: what each op delivers,
 // a reply owed once per request, late replies, runs, and the logger unplugged once the script is
 // used up.

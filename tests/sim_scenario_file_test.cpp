@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Scenario files for the -sim executables: a full file, malformed files, the environment variable
 // and the first hidapi call of a process that never called sim::reset().
 #include <gtest/gtest.h>

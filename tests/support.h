@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Small fixtures shared by the test suites: a fresh working directory, captured output streams,
 // file helpers, a fixed time zone and a fixed clock.
 #pragma once

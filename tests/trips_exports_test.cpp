@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // kvtrips' own exports read back by independent readers: GPX against the GPX 1.1 schema (xmllint)
 // and through GPSBabel, GeoJSON through RapidJSON's parser; the formats fed every trip in turn; a
 // write that fails part way.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Splitting into trips and their figures, against values computed independently by
 // tests/data/trips_figures.py (distances by Python's GeographicLib).
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The track map: Web Mercator and scale-bar arithmetic against values worked out by hand, the
 // frame's true aspect, a trip at one spot, a trip across 180 degrees, and bounded collection.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The profiles' reduction to pixel columns: extremes kept, vertex count bounded, gaps not bridged,
 // and the ticks of the value and time axes.
 #include <gtest/gtest.h>

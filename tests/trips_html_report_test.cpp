@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The report page as a whole: written under a temporary name and renamed when complete, its
 // parts per trip, self-contained, times in the zone given, size bounds, and failures named.
 #include <gtest/gtest.h>

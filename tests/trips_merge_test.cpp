@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Merging the trips of several downloads: order, duplicates and tails of overlapping downloads,
 // filters and numbering.
 #include <gtest/gtest.h>

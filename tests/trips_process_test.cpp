@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // kvtrips as a process: main hands the command line to run() and its status to the exit code.
 #include <gtest/gtest.h>
 

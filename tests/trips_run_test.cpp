@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // kvtrips' run from the command line to the files written: usage errors, unreadable inputs, the
 // JSON summary, folders that cannot be made, KML and CSV as kvlogs writes them, names, dry runs.
 #include <gtest/gtest.h>

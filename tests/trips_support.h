@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Runs kvtrips' run() in process with a command line, and small helpers of the kvtrips suites.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Windows behaviour of the OS helpers: the binary console, directory errors with their reason,
 // the Microsoft C runtime's limits of local time, and UTF-16 error texts.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Round value and time ticks.
 #include "chart_axis.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Round ticks for the charts' axes: values in steps of 1, 2 or 5 times a power of ten, times of
 // day in steps a clock reader expects (seconds, minutes, hours, days), in the zone in use.
 #pragma once

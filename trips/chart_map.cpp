@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Web Mercator, map frame, scale bar, graticule and the bounded track collection.
 #include "chart_map.h"
 

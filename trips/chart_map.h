@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The arithmetic of the track map: Web Mercator, the frame that fits a track with its true aspect,
 // the scale bar and graticule steps, and the bounded collection of a track's vertices.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Drawing the track map.
 #include "chart_map_svg.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The track map of one trip as an inline SVG: Web Mercator with true aspect, the line coloured
 // by speed with its legend, start and end marked, a scale bar in km and a labelled graticule.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Drawing the profiles over time.
 #include "chart_profile.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The profiles of one trip over one shared time axis: altitude (Altitude and GPS altitude), speed,
 // engine speed, the three temperatures and fuel, each an inline SVG with round ticks, axis labels
 // and units, collected point by point into pixel columns.

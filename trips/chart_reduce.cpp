@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Pixel-column reduction of profile lines.
 #include "chart_reduce.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Reduction of a profile's points to pixel columns while they stream in: per column the lowest
 // and the highest value, in the order they came, so a line keeps at most two vertices per column
 // and every extreme of the data stays on the chart whatever the number of points.

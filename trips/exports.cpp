@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Writes every trip's files through temporary names, and feeds the collecting formats.
 #include "exports.h"
 

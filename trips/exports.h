@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The exports of all trips: one file per trip and format, each written under a temporary name and
 // renamed into place when complete, and the formats that are fed every trip in turn.
 #pragma once

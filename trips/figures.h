@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The figures of one trip: its times, size, distance, speeds, heights, engine, fuel, temperature
 // and the box around its track. Filled by the trip analysis, shown by the table, the JSON and the
 // exports.

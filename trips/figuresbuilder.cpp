@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Trip figures: WGS-84 geodesic distance (GeographicLib), moving time, speeds, heights, climb.
 #include "figuresbuilder.h"
 

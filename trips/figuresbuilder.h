@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Computes a trip's figures from its point records, one record at a time, in file order.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Writes one trip as GeoJSON with RapidJSON's writer: positions in one pass, times in a second.
 #include "geojson.h"
 

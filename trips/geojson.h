@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The GeoJSON export of one trip (RFC 7946).
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Writes one trip as a GPX 1.1 document, point by point, from its records in the input.
 #include "gpx.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The GPX 1.1 export of one trip: one track, one segment, a track point per usable position.
 #pragma once
 

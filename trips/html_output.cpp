@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Writing the report file safely, and its escaping and number texts.
 #include "html_output.h"
 

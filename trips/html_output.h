@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The report's output file, written under a temporary name and renamed into place when complete,
 // and the small text helpers every part of the page uses (escaping, locale-free numbers).
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The report page's head, style sheet, table of trips and end.
 #include "html_page.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The fixed parts of the report page: its head with the style sheet, the table of trips, the
 // heading of a trip's section and the page's end.
 #pragma once

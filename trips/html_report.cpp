@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The trip report's run: page head and table, one section per trip as its points stream in, end.
 #include "html_report.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The trip report: one self-contained index.html for all trips of a run, with a table of the
 // trips and per trip a map and profiles over time. Written as the trips' points stream in, in
 // memory bounded by the charts' sizes (never by the number of points), under a temporary name and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Feeds the trip report from kvtrips' exports.
 #include "html_sink.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // kvtrips' HTML report as one of its collecting formats: hands the trips, the files written for
 // them and their points to the report, which writes index.html into the output folder.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The JSON of a trip's figures, shared by the --json summary and the GeoJSON properties.
 #include "jsontext.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // JSON through RapidJSON's writer into our block-writing text buffer, valid UTF-8 for any name,
 // numbers with fixed decimals, and the JSON object of one trip (the summary and GeoJSON share it).
 #pragma once

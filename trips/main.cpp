@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // kvtrips: the trips of raw.dat files as GPX, GeoJSON, KML and CSV, with trip figures.
 #include <cstdio>
 

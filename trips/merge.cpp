@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Orders the trips of all inputs, drops those downloaded twice, filters and numbers the rest.
 #include "merge.h"
 

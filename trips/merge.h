@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Merging the trips of several inputs: order, duplicates of overlapping downloads, filters and
 // numbers. Works on the small trip descriptors; records are compared by reading the inputs again.
 #pragma once

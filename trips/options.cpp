@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Reads the kvtrips command line with CLI11: options, formats, gap, WHEN times, help and version.
 #include "options.h"
 

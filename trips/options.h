@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The kvtrips command line: what the user asked for, read with CLI11.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The kvtrips run: reads every input once, merges their trips, writes the exports and the summary.
 #include "run.h"
 

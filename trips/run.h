@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The kvtrips run: command line, first pass over every input, merge, exports and summary.
 #pragma once
 

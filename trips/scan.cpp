@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Reads an input once, in whole records, and turns its point records into trips with figures.
 #include "scan.h"
 

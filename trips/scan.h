@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The first pass over one input: its point records split into trips, with the figures of each.
 #pragma once
 

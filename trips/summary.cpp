@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The summary table and the JSON summary of all trips.
 #include "summary.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // What kvtrips prints: the table of trips for people, or one JSON object for scripts.
 #pragma once
 

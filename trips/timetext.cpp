@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // ISO 8601 times with offsets, export file names and the reading of --since/--until.
 #include "timetext.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Times as kvtrips shows and reads them: ISO 8601 with the zone's offset, export file names, and
 // the --since/--until times.
 #pragma once

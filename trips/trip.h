@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // A trip as kvtrips carries it from the first reading to the exports: where its point records lie,
 // its figures, the inputs it was found in, its number, and the files written for it.
 #pragma once

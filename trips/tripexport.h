@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // One export of one trip: what a per-trip format's writer reads and how it hands back its file.
 #pragma once
 

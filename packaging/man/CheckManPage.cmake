@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-2.0-or-later
 # Checks one built manual page: man-db formats it without a single warning (as lintian runs it),
 # and, when the program is given, the page names every option of its --help and the version that
 # its --version prints.

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-2.0-or-later
 # Builds one manual page: the scdoc source with the project version filled in, turned into roff
 # by scdoc and compressed with gzip -9n (the page for man -l, the .gz for the package).
 # cmake -DSOURCE=<page.1.scd> -DPAGE=<page.1> -DVERSION=<x.y> -DSCDOC=<scdoc> -DGZIP=<gzip> -P <this>

@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: GPL-2.0-or-later
 # Writes tests/data/trips_figures.dat (a raw.dat of four trips, records that are not point records
 # and a cut-short last piece) and tests/data/trips_figures.txt (each trip's figures), computed here
 # independently of kvtrips: distances with GeographicLib's Python port (python3-geographiclib).
