@@ -32,7 +32,7 @@ struct ChartSpec {
 
 // Series: 0 Altitude, 1 AltitudeGPS, 2 speed, 3 RPM, 4 T1, 5 T2, 6 Tout, 7 Fuel.
 const std::array<ChartSpec, 5>& charts() {
-    static const std::array<ChartSpec, 5> specs = {{
+    static const std::array<ChartSpec, 5> kinds = {{
         {"alt",
          "Altitude",
          "m",
@@ -45,7 +45,7 @@ const std::array<ChartSpec, 5>& charts() {
          {{4, "T1", "#d7301f", false}, {5, "T2", "#e8a317", false}, {6, "Tout", "#2f6fd0", false}}},
         {"fuel", "Fuel", "%", {{7, "Fuel", "#3d9a33", false}}},
     }};
-    return specs;
+    return kinds;
 }
 
 double plotX(double fraction) {
@@ -103,16 +103,16 @@ void writeAxes(std::string& out, const ValueAxis& axis, const std::vector<TimeTi
     out += "\"/>" + labels;
 }
 
-void writeHeading(std::string& out, const ChartSpec& spec, const std::string& timeTitle) {
+void writeHeading(std::string& out, const ChartSpec& kind, const std::string& timeTitle) {
     out += "<text class=\"ct\" x=\"";
     appendNumber(out, kChartLeft);
     out += "\" y=\"20\">";
-    out += spec.title;
+    out += kind.title;
     out += " (";
-    out += spec.unit;
+    out += kind.unit;
     out += ")</text>";
     double x = 330;
-    for (const LineSpec& line : spec.lines) {
+    for (const LineSpec& line : kind.lines) {
         out += line.thin ? "<path class=\"line thin\" stroke=\"" : "<path class=\"line\" stroke=\"";
         out += line.colour;
         out += "\" d=\"M";
@@ -176,11 +176,11 @@ void ProfileCharts::write(std::string& out, const ZoneConverter& zone, std::stri
     std::tm local{};
     const long offset = zone && zone(start_, local) ? utcOffsetSeconds(start_, local) : 0;
     const std::string timeTitle = "Time (" + utcOffsetLabel(offset) + ")";
-    for (const ChartSpec& spec : charts()) {
+    for (const ChartSpec& kind : charts()) {
         double low = 0;
         double high = 0;
         bool any = false;
-        for (const LineSpec& line : spec.lines) {
+        for (const LineSpec& line : kind.lines) {
             const ColumnSeries& s = lines_[line.series];
             if (s.empty()) continue;
             low = any ? std::min<double>(low, s.lowest()) : s.lowest();
@@ -188,21 +188,21 @@ void ProfileCharts::write(std::string& out, const ZoneConverter& zone, std::stri
             any = true;
         }
         const ValueAxis axis = roundAxis(low, high, 4, 1);
-        const std::string chartId = std::string(id) + "-" + spec.key;
+        const std::string chartId = std::string(id) + "-" + kind.key;
         out += "<svg class=\"chart\" viewBox=\"0 0 ";
         appendNumber(out, kChartWidth);
         out += ' ';
         appendNumber(out, kHeight);
         out += "\" role=\"img\" id=\"" + chartId + "\"><title>";
-        out += spec.title;
+        out += kind.title;
         out += " (";
-        out += spec.unit;
+        out += kind.unit;
         out += ") over time, ";
         appendEscaped(out, tripName);
         out += "</title>";
         writeAxes(out, axis, ticks, start_, end_);
-        writeHeading(out, spec, timeTitle);
-        for (const LineSpec& line : spec.lines) {
+        writeHeading(out, kind, timeTitle);
+        for (const LineSpec& line : kind.lines) {
             out += line.thin ? "<path class=\"line thin\" stroke=\""
                              : "<path class=\"line\" stroke=\"";
             out += line.colour;
