@@ -5,6 +5,8 @@
 #include <cerrno>
 
 #include "platform.h"
+#include "rawdata.h"
+#include "record.h"
 
 namespace logs {
 
@@ -26,6 +28,28 @@ void Analysis::reportExportFailure(const char* path, int error) {
                  platform::errorText(error != 0 ? error : EIO).c_str());
     std::fflush(err);
     exportFailed = true;
+}
+
+int Analysis::exportFlight(std::uint64_t start, std::uint64_t stop, const char* namePattern,
+                           Writer write, const char* notCreated) {
+    logbook::RecordReader reader(data, exportInput);
+    logbook::TextBuffer text(exportOutput);
+    const ExportSource source{reader, start, stop, timeLimit, clock};
+    PathText path{};
+    const ExportResult result = write(source, text, [&](const logbook::LocalTime& time) {
+        std::FILE* file = createExportFile(folder, namePattern, time, path);
+        if (file == nullptr) {
+            const int error = errno;
+            if (notCreated != nullptr) std::fputs(notCreated, out);
+            reportExportFailure(path.data(), error);
+        }
+        return file;
+    });
+    if (result == ExportResult::NotCreated) return 0;
+    logbook::seekTo(data, stop + logbook::RECORD_SIZE);
+    if (result != ExportResult::WriteFailed) return 1;
+    reportExportFailure(path.data(), text.error());
+    return 0;
 }
 
 } // namespace logs

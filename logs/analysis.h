@@ -7,7 +7,9 @@
 #include <vector>
 
 #include "exportdir.h"
+#include "exportsource.h"
 #include "localclock.h"
+#include "text.h"
 
 namespace logs {
 
@@ -32,6 +34,17 @@ struct Analysis {
     // Says on `err` that the export file `path` could not be written and why (error number
     // `error`, EIO when 0), and remembers that an export failed.
     void reportExportFailure(const char* path, int error);
+
+    // The writer of one export format (writeKml, writeCsv).
+    using Writer = ExportResult (*)(const ExportSource&, logbook::TextBuffer&, const ExportOpener&);
+
+    // Exports the flight at raw.dat offsets `start` .. `stop` with `write` into the export folder,
+    // named by the local time of its first point record formatted with `namePattern`; then `data`
+    // stands behind the flight. `notCreated`, when given, goes to `out` when the file cannot be
+    // created. Returns 1 when written (or the range holds no point record), 0 when the file could
+    // not be created or written, which is reported on `err`.
+    int exportFlight(std::uint64_t start, std::uint64_t stop, const char* namePattern, Writer write,
+                     const char* notCreated);
 };
 
 } // namespace logs

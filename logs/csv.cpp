@@ -2,7 +2,6 @@
 // Writes one flight as a CSV table: title, column header, a row per point record, empty line.
 #include "csv.h"
 
-#include <cerrno>
 #include <string_view>
 
 #include "rawdata.h"
@@ -63,20 +62,7 @@ ExportResult writeCsv(const ExportSource& source, TextBuffer& text, const Export
 }
 
 int exportCSV(Analysis& analysis, std::uint64_t start, std::uint64_t stop) {
-    RecordReader reader(analysis.data, analysis.exportInput);
-    TextBuffer text(analysis.exportOutput);
-    const ExportSource source{reader, start, stop, analysis.timeLimit, analysis.clock};
-    PathText path{};
-    const ExportResult result = writeCsv(source, text, [&analysis, &path](const LocalTime& time) {
-        std::FILE* file = createExportFile(analysis.folder, "%Y-%m-%d_%H-%M-%S.csv", time, path);
-        if (file == nullptr) analysis.reportExportFailure(path.data(), errno);
-        return file;
-    });
-    if (result == ExportResult::NotCreated) return 0;
-    seekTo(analysis.data, stop + RECORD_SIZE);
-    if (result != ExportResult::WriteFailed) return 1;
-    analysis.reportExportFailure(path.data(), text.error());
-    return 0;
+    return analysis.exportFlight(start, stop, "%Y-%m-%d_%H-%M-%S.csv", writeCsv, nullptr);
 }
 
 } // namespace logs

@@ -2,7 +2,6 @@
 // Writes one flight as a KML 2.2 document: the point placemarks, then the track.
 #include "kml.h"
 
-#include <cerrno>
 #include <string_view>
 
 #include "rawdata.h"
@@ -142,24 +141,8 @@ ExportResult writeKml(const ExportSource& source, TextBuffer& text, const Export
 }
 
 int exportPoints(Analysis& analysis, std::uint64_t start, std::uint64_t stop) {
-    RecordReader reader(analysis.data, analysis.exportInput);
-    TextBuffer text(analysis.exportOutput);
-    const ExportSource source{reader, start, stop, analysis.timeLimit, analysis.clock};
-    PathText path{};
-    const ExportResult result = writeKml(source, text, [&analysis, &path](const LocalTime& time) {
-        std::FILE* file = createExportFile(analysis.folder, "%Y-%m-%d_%H_%M_%S.kml", time, path);
-        if (file == nullptr) {
-            const int error = errno;
-            std::fputs("Error when creating file \r\n", analysis.out);
-            analysis.reportExportFailure(path.data(), error);
-        }
-        return file;
-    });
-    if (result == ExportResult::NotCreated) return 0;
-    seekTo(analysis.data, stop + RECORD_SIZE);
-    if (result != ExportResult::WriteFailed) return 1;
-    analysis.reportExportFailure(path.data(), text.error());
-    return 0;
+    return analysis.exportFlight(start, stop, "%Y-%m-%d_%H_%M_%S.kml", writeKml,
+                                 "Error when creating file \r\n");
 }
 
 } // namespace logs
