@@ -49,12 +49,30 @@ class TempDir {
     fs::path path_;
 };
 
+// A file of its own in the system's temporary folder, opened "w+b", removed when closed. The
+// C library's tmpfile() is not used: Windows' makes its file in the root of the drive, where two
+// test processes running at once can take the same name and one of them gets no stream.
+inline std::FILE* scratchFile(fs::path& path) {
+    std::random_device random;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        path = fs::temp_directory_path() /
+               ("kvcapture-" + std::to_string(random()) + "-" + std::to_string(random()) + ".tmp");
+        if (fs::exists(path)) continue;
+        if (std::FILE* file = std::fopen(path.string().c_str(), "w+b")) return file;
+    }
+    std::fprintf(stderr, "cannot make a scratch file in %s\n",
+                 fs::temp_directory_path().string().c_str());
+    std::abort();
+}
+
 // A stream that a test hands to the code under test in place of stdout or stderr.
 class Capture {
   public:
-    Capture() : file_(std::tmpfile()) {}
+    Capture() : file_(scratchFile(path_)) {}
     ~Capture() {
-        if (file_ != nullptr) std::fclose(file_);
+        std::fclose(file_);
+        std::error_code ignored;
+        fs::remove(path_, ignored);
     }
     Capture(const Capture&) = delete;
     Capture& operator=(const Capture&) = delete;
@@ -72,6 +90,7 @@ class Capture {
     }
 
   private:
+    fs::path path_;
     std::FILE* file_;
 };
 
