@@ -39,27 +39,20 @@ SRC
         cmake ninja-build googletest dpkg-dev unzip libcli11-dev rapidjson-dev
 }
 
-fetch_hidapi() {
-    [[ -f $hidapi_src/windows/hid.c && -f $hidapi_src/hidapi/hidapi.h ]] && return
-    step "fetching Debian's hidapi source into $hidapi_src"
+# fetch_source PACKAGE FOLDER FILE...: Debian's source of PACKAGE into FOLDER, unless FOLDER
+# already holds every FILE.
+fetch_source() {
+    local package=$1 folder=$2 file missing=0
+    shift 2
+    for file in "$@"; do [[ -f $folder/$file ]] || missing=1; done
+    [[ $missing -eq 0 ]] && return
+    step "fetching Debian's $package source into $folder"
     local scratch
     scratch=$(mktemp -d)
-    (cd "$scratch" && apt-get -q source hidapi)
-    rm -rf "$hidapi_src"
-    mkdir -p "$(dirname "$hidapi_src")"
-    mv "$scratch"/hidapi-*/ "$hidapi_src"
-    rm -rf "$scratch"
-}
-
-fetch_geographiclib() {
-    [[ -f $geographiclib_src/src/Geodesic.cpp ]] && return
-    step "fetching Debian's geographiclib source into $geographiclib_src"
-    local scratch
-    scratch=$(mktemp -d)
-    (cd "$scratch" && apt-get -q source geographiclib)
-    rm -rf "$geographiclib_src"
-    mkdir -p "$(dirname "$geographiclib_src")"
-    mv "$scratch"/geographiclib-*/ "$geographiclib_src"
+    (cd "$scratch" && apt-get -q source "$package")
+    rm -rf "$folder"
+    mkdir -p "$(dirname "$folder")"
+    mv "$scratch"/"$package"-*/ "$folder"
     rm -rf "$scratch"
 }
 
@@ -144,8 +137,8 @@ t0=$(now)
 if [[ ${KV_SKIP_INSTALL:-0} != 1 ]]; then install_tools; fi
 t_tools=$(since "$t0")
 t1=$(now)
-fetch_hidapi
-fetch_geographiclib
+fetch_source hidapi "$hidapi_src" windows/hid.c hidapi/hidapi.h
+fetch_source geographiclib "$geographiclib_src" src/Geodesic.cpp
 t_fetch=$(since "$t1")
 t2=$(now)
 build_programs

@@ -9,6 +9,8 @@
 set -euo pipefail
 
 here=$(cd "$(dirname "$0")" && pwd)
+# shellcheck source=bench/medians.sh
+. "$here/medians.sh"
 build=${1:-build}
 runs=${2:-30}
 kvtrips=$(realpath "$build/trips/kvtrips")
@@ -32,34 +34,13 @@ trips="cd $work/run && $kvtrips -f gpx,geojson --json -o out raw.dat"
 report="cd $work/run && $kvtrips -q -f gpx,html -o out raw.dat"
 babel="cd $work/run && gpsbabel -i unicsv -f pts.csv -o gpx -F out.gpx"
 
-# Median wall time in ms of a shell command over $runs runs, each after $clean.
-median_loop() {
-    local times=()
-    for _ in $(seq 1 "$runs"); do
-        bash -c "$clean"
-        local start end
-        start=$(date +%s%N)
-        bash -c "$1" >/dev/null 2>&1
-        end=$(date +%s%N)
-        times+=($(((end - start) / 1000)))
-    done
-    printf '%s\n' "${times[@]}" | sort -n | awk '{ t[NR] = $1 } END { printf "%.1f", t[int((NR + 1) / 2)] / 1000 }'
-}
-
 commands=("$trips" "$report")
 names=("kvtrips -f gpx,geojson --json (raw.dat 1 MiB)" "kvtrips -f gpx,html (raw.dat 1 MiB)")
 if command -v gpsbabel >/dev/null 2>&1; then
     commands+=("$babel")
     names+=("gpsbabel: the same 32768 points from CSV to GPX")
 fi
-if command -v hyperfine >/dev/null 2>&1; then
-    hyperfine --shell=bash --warmup 3 --runs "$runs" --prepare "$clean" \
-        --export-json "$work/hyperfine.json" "${commands[@]}" >/dev/null
-    medians=($(grep -o '"median": *[0-9.e-]*' "$work/hyperfine.json" | awk '{ printf "%.1f\n", $2 * 1000 }'))
-else
-    medians=()
-    for command in "${commands[@]}"; do medians+=("$(median_loop "$command")"); done
-fi
+measure_medians
 for k in "${!commands[@]}"; do
     printf '  median %7s ms  %s\n' "${medians[$k]}" "${names[$k]}"
 done
